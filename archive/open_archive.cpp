@@ -1,0 +1,114 @@
+// Validation of an archive's trailer, header block and directory, in the order the dialog's
+// texts are filled, counting every region back from the end of the file.
+#include "archive/open_archive.h"
+
+#include <vector>
+
+#include "archive/failure.h"
+#include "archive/little_endian.h"
+#include "ui/size_text.h"
+#include "ui/texts.h"
+
+namespace ozr {
+
+namespace {
+
+[[noreturn]] void FailRead() { throw Failure(text::kArchiveReadFailed); }
+
+void ReadExactly(ReadableFile& file, uint8_t* buffer, size_t count) {
+  if (file.Read(buffer, count) != count) FailRead();
+}
+
+// Reads `length` UTF-16LE units; the text ends at its first NUL unit, as a C string would.
+std::u16string ReadText(ReadableFile& file, uint32_t length) {
+  std::vector<uint8_t> bytes(size_t{length} * 2);
+  ReadExactly(file, bytes.data(), bytes.size());
+  std::u16string text;
+  text.reserve(length);
+  for (uint32_t i = 0; i < length; ++i) {
+    const char16_t unit = LoadU16(bytes.data() + 2 * size_t{i});
+    if (unit == 0) break;
+    text += unit;
+  }
+  return text;
+}
+
+// A 64-bit running sum that refuses to wrap: a crafted archive must not meet the totals by
+// overflow.
+void AddChecked(uint64_t& sum, uint64_t value) {
+  if (sum + value < sum) FailRead();
+  sum += value;
+}
+
+}  // namespace
+
+bool OpenArchive(std::u16string& path, ArchiveSession& session, FileSystem& files,
+                 ArchiveView& view) {
+  session.file = files.OpenForReading(path);
+  if (!session.file) {
+    view.ShowMessage({text::kOpenFailed, text::kCaptionError, kMbIconError, false});
+    view.EndDialog(0);
+    return false;
+  }
+  ReadableFile& file = *session.file;
+
+  const size_t slash = path.rfind(u'\\');
+  if (slash != std::u16string::npos) {
+    path.resize(slash + 1);
+    view.SetControlText(kDestinationFolder, path);
+  }
+
+  const uint64_t size = file.Size();
+  session.fileSize = size;
+
+  uint8_t trailerBytes[kTrailerSize];
+  file.Seek(size - kTrailerSize);  // wraps for a tiny file; the read then comes up short
+  ReadExactly(file, trailerBytes, kTrailerSize);
+  session.trailer = ParseTrailer(trailerBytes);
+  const ArchiveTrailer& trailer = session.trailer;
+  if (trailer.headerDistance > size || trailer.directoryDistance > size) FailRead();
+
+  uint8_t headerBytes[kHeaderSize];
+  file.Seek(size - trailer.headerDistance);
+  ReadExactly(file, headerBytes, kHeaderSize);
+  session.header = ParseHeader(headerBytes);
+  const ArchiveHeader& header = session.header;
+  if (header.commentLength > kMaxCommentLength) FailRead();
+  // Compares a count of units with a count of bytes, as archives have always been checked.
+  if (header.commentLength > trailer.headerDistance) FailRead();
+  if (header.compressionLevel > kMaxCompressionLevel) FailRead();
+  if (header.titleLength > kMaxTitleLength || header.titleLength == 0) FailRead();
+  if (header.totalPackedSize == 0 || header.totalUnpackedSize == 0) FailRead();
+
+  view.SetControlText(kCommentBox, ReadText(file, header.commentLength));
+  view.SetCaption(ReadText(file, header.titleLength));
+  view.SetControlText(kSummaryLine, FormatSummaryLine(header.entryCount, header.totalUnpackedSize,
+                                                      header.totalPackedSize));
+  view.SetControlText(kLevelLine, FormatLevelLine(header.compressionLevel));
+
+  file.Seek(size - trailer.directoryDistance);
+  uint64_t packedSum = 0;
+  uint64_t unpackedSum = 0;
+  for (uint32_t i = 0; i < header.entryCount; ++i) {
+    uint8_t recordBytes[kEntryRecordSize];
+    ReadExactly(file, recordBytes, kEntryRecordSize);
+    const EntryRecord record = ParseEntryRecord(recordBytes);
+    if (record.nameLength > kMaxNameLength) FailRead();
+    if (record.packedSize == 0 || record.unpackedSize == 0) FailRead();
+    CatalogEntry entry{ReadText(file, record.nameLength), record, packedSum};
+    const std::u16string line = FormatEntryLine(entry.name, record.unpackedSize, record.packedSize);
+    session.catalog.emplace(i, std::move(entry));
+    AddChecked(packedSum, record.packedSize);
+    AddChecked(unpackedSum, record.unpackedSize);
+    view.AppendListItem(line);
+  }
+
+  if (packedSum != header.totalPackedSize || unpackedSum != header.totalUnpackedSize) FailRead();
+  // The data area must lie inside the file, or entries would be read from wrapped positions.
+  if (header.totalPackedSize > size - trailer.directoryDistance) FailRead();
+
+  if (header.notEncrypted == 1) view.DisableControl(kPasswordField);
+  return true;
+}
+
+}  // namespace ozr

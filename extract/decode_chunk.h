@@ -1,0 +1,37 @@
+// Decoding one ChunkFrame: read, decrypt, check the payload's checksum, inflate.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "archive/records.h"
+#include "extract/extraction_key.h"
+#include "platform/file_system.h"
+
+namespace ozr {
+
+// A ChunkBuffer: 128000 bytes on the heap, made once per job and reused for every frame.
+class ChunkBuffer {
+ public:
+  ChunkBuffer() : bytes_(new uint8_t[kChunkBufferSize]) {}
+  uint8_t* data() { return bytes_.get(); }
+  const uint8_t* data() const { return bytes_.get(); }
+  static constexpr uint32_t size() { return kChunkBufferSize; }
+
+ private:
+  std::unique_ptr<uint8_t[]> bytes_;
+};
+
+struct DecodedChunk {
+  uint32_t storedLength = 0;    // payloadLength as stored: the frame takes storedLength + 8 bytes
+  uint32_t inflatedLength = 0;  // bytes now at the start of the output buffer
+};
+
+// Reads the frame at the file's position. `key` is null for an archive stored without encryption.
+// The frame is the entry's last (decrypted with the final flag) when consumedBytes + n + 8 reaches
+// packedSize. Throws Failure with "Ошибка чтения архива." (short read, or a payload longer than a
+// buffer, refused before it is read), the decryption text, the checksum text or the inflation text.
+DecodedChunk DecodeChunk(ReadableFile& file, ExtractionKey* key, uint64_t packedSize,
+                         uint64_t consumedBytes, ChunkBuffer& input, ChunkBuffer& output);
+
+}  // namespace ozr

@@ -1,0 +1,41 @@
+// The AES-256 key made from the password, held by the platform's cryptographic library.
+// The Windows build uses CryptoAPI; other builds use OpenSSL and produce the same bytes.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+namespace ozr {
+
+class ExtractionKey {
+ public:
+  struct Handles;  // the library's objects, defined by each backend
+
+  explicit ExtractionKey(std::unique_ptr<Handles> handles);
+  ExtractionKey(ExtractionKey&&) noexcept;
+  ExtractionKey& operator=(ExtractionKey&&) noexcept;
+  // Destroys the key, then releases the library's context.
+  ~ExtractionKey();
+
+  // Decrypts `length` bytes in place, continuing the chaining of earlier calls (AES-256-CBC from
+  // an all-zero vector). With `final`, the padding is checked and removed (`length` shrinks) and
+  // the chaining starts afresh for the next call. False when the library refuses: a length that
+  // is not a whole number of blocks, or bad padding.
+  bool Decrypt(uint8_t* data, uint32_t& length, bool final);
+
+  // Encrypts in place with its own chaining; with `final` the padding is added (up to 16 bytes
+  // beyond `length`, within `capacity`) and the chaining starts afresh. Non-final lengths must be
+  // whole blocks. False when the library refuses.
+  bool Encrypt(uint8_t* data, uint32_t& length, uint32_t capacity, bool final);
+
+ private:
+  std::unique_ptr<Handles> handles_;
+};
+
+// SHA-1 of the password's UTF-16LE units (no terminator), turned into an AES-256 key as
+// CryptDeriveKey does. Throws Failure with "Ошибка CryptAcquireContext", "Ошибка CryptCreateHash",
+// "Ошибка CryptHashData" or "Ошибка CryptDeriveKey"; nothing is left to release then.
+ExtractionKey DeriveExtractionKey(std::u16string_view password);
+
+}  // namespace ozr

@@ -1,0 +1,75 @@
+// The key with the Windows cryptographic service, called exactly as archives were always made:
+// an AES provider, a SHA-1 hash of the password, CryptDeriveKey for a 256-bit AES key with the
+// provider's defaults (CBC, zero vector, PKCS#5 padding removed on the final call).
+#include <wincrypt.h>
+#include <windows.h>
+
+#include <utility>
+
+#include "archive/failure.h"
+#include "extract/extraction_key.h"
+#include "ui/texts.h"
+
+namespace ozr {
+
+struct ExtractionKey::Handles {
+  HCRYPTPROV provider = 0;
+  HCRYPTKEY key = 0;
+
+  ~Handles() {
+    if (key != 0) CryptDestroyKey(key);
+    if (provider != 0) CryptReleaseContext(provider, 0);
+  }
+};
+
+ExtractionKey::ExtractionKey(std::unique_ptr<Handles> handles) : handles_(std::move(handles)) {}
+ExtractionKey::ExtractionKey(ExtractionKey&&) noexcept = default;
+ExtractionKey& ExtractionKey::operator=(ExtractionKey&&) noexcept = default;
+ExtractionKey::~ExtractionKey() = default;
+
+bool ExtractionKey::Decrypt(uint8_t* data, uint32_t& length, bool final) {
+  // Only whole blocks can be decrypted, and a final call needs at least the padding block. Wine
+  // accepts a partial block and would look in front of an empty buffer for the padding, so these
+  // are refused here, as Windows refuses them, before the call.
+  if (length % 16 != 0 || (final && length == 0)) return false;
+  DWORD inOut = length;
+  const BOOL ok = CryptDecrypt(handles_->key, 0, final ? TRUE : FALSE, 0, data, &inOut);
+  if (!ok) return false;
+  length = inOut;
+  return true;
+}
+
+bool ExtractionKey::Encrypt(uint8_t* data, uint32_t& length, uint32_t capacity, bool final) {
+  DWORD inOut = length;
+  if (!CryptEncrypt(handles_->key, 0, final ? TRUE : FALSE, 0, data, &inOut, capacity)) {
+    return false;
+  }
+  length = inOut;
+  return true;
+}
+
+ExtractionKey DeriveExtractionKey(std::u16string_view password) {
+  const auto length = static_cast<DWORD>(password.size());
+  auto handles = std::make_unique<ExtractionKey::Handles>();
+  HCRYPTHASH hash = 0;
+  const char16_t* failure = nullptr;
+  if (!CryptAcquireContextW(&handles->provider, nullptr, nullptr, PROV_RSA_AES, 0) &&
+      !CryptAcquireContextW(&handles->provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_NEWKEYSET)) {
+    handles->provider = 0;
+    failure = text::kAcquireContextFailed;
+  } else if (!CryptCreateHash(handles->provider, CALG_SHA1, 0, 0, &hash)) {
+    hash = 0;
+    failure = text::kCreateHashFailed;
+  } else if (!CryptHashData(hash, reinterpret_cast<const BYTE*>(password.data()), 2 * length, 0)) {
+    failure = text::kHashDataFailed;
+  } else if (!CryptDeriveKey(handles->provider, CALG_AES_256, hash, 0x01000000, &handles->key)) {
+    handles->key = 0;
+    failure = text::kDeriveKeyFailed;
+  }
+  if (hash != 0) CryptDestroyHash(hash);
+  // On failure the handles release the provider as they go out of scope.
+  if (failure != nullptr) throw Failure(failure);
+  return ExtractionKey(std::move(handles));
+}
+
+}  // namespace ozr

@@ -1,0 +1,129 @@
+// The key with OpenSSL's libcrypto, reproducing CryptoAPI byte for byte: the 20-byte SHA-1 value is
+// stretched to 32 bytes as CryptDeriveKey documents (two SHA-1s over 64-byte pads 0x36 and 0x5C,
+// each XORed with the hash), and every call continues one CBC chain until a final call.
+#include <openssl/evp.h>
+#include <openssl/sha.h>
+
+#include <array>
+#include <cstring>
+#include <vector>
+
+#include "archive/failure.h"
+#include "extract/extraction_key.h"
+#include "ui/texts.h"
+
+namespace ozr {
+
+namespace {
+
+constexpr int kBlock = 16;
+
+struct CipherContextDeleter {
+  void operator()(EVP_CIPHER_CTX* ctx) const { EVP_CIPHER_CTX_free(ctx); }
+};
+using CipherContext = std::unique_ptr<EVP_CIPHER_CTX, CipherContextDeleter>;
+
+bool Sha1(const uint8_t* data, size_t size, uint8_t* out) {
+  unsigned int length = 0;
+  return EVP_Digest(data, size, out, &length, EVP_sha1(), nullptr) == 1 &&
+         length == SHA_DIGEST_LENGTH;
+}
+
+}  // namespace
+
+struct ExtractionKey::Handles {
+  std::array<uint8_t, 32> key{};
+  CipherContext decryptor;
+  CipherContext encryptor;
+
+  // Starts a context afresh at the all-zero vector; padding is handled by the callers.
+  bool Restart(CipherContext& ctx, bool encrypt) {
+    if (!ctx) ctx.reset(EVP_CIPHER_CTX_new());
+    static const uint8_t kZeroVector[kBlock] = {};
+    return ctx &&
+           EVP_CipherInit_ex(ctx.get(), EVP_aes_256_cbc(), nullptr, key.data(), kZeroVector,
+                             encrypt ? 1 : 0) == 1 &&
+           EVP_CIPHER_CTX_set_padding(ctx.get(), 0) == 1;
+  }
+
+  // Runs whole blocks through a context in place.
+  static bool Run(EVP_CIPHER_CTX* ctx, uint8_t* data, uint32_t length) {
+    int produced = 0;
+    return length == 0 ||
+           (EVP_CipherUpdate(ctx, data, &produced, data, static_cast<int>(length)) == 1 &&
+            produced == static_cast<int>(length));
+  }
+};
+
+ExtractionKey::ExtractionKey(std::unique_ptr<Handles> handles) : handles_(std::move(handles)) {}
+ExtractionKey::ExtractionKey(ExtractionKey&&) noexcept = default;
+ExtractionKey& ExtractionKey::operator=(ExtractionKey&&) noexcept = default;
+ExtractionKey::~ExtractionKey() {
+  if (handles_) OPENSSL_cleanse(handles_->key.data(), handles_->key.size());
+}
+
+bool ExtractionKey::Decrypt(uint8_t* data, uint32_t& length, bool final) {
+  Handles& h = *handles_;
+  if (!h.decryptor && !h.Restart(h.decryptor, false)) return false;
+  const bool wholeBlocks = length % kBlock == 0 && (!final || length != 0);
+  bool ok = wholeBlocks && Handles::Run(h.decryptor.get(), data, length);
+  if (ok && final) {
+    // PKCS#5: the last byte n (1..16) and the n bytes that end the data all equal n.
+    const uint8_t pad = data[length - 1];
+    ok = pad >= 1 && pad <= kBlock;
+    for (uint32_t i = 1; ok && i <= pad; ++i) ok = data[length - i] == pad;
+    if (ok) length -= pad;
+  }
+  if (final || !ok) ok = h.Restart(h.decryptor, false) && ok;
+  return ok;
+}
+
+bool ExtractionKey::Encrypt(uint8_t* data, uint32_t& length, uint32_t capacity, bool final) {
+  Handles& h = *handles_;
+  if (!h.encryptor && !h.Restart(h.encryptor, true)) return false;
+  uint32_t total = length;
+  if (final) {
+    const auto pad = static_cast<uint8_t>(kBlock - length % kBlock);
+    if (capacity < length + pad) return false;
+    std::memset(data + length, pad, pad);
+    total = length + pad;
+  } else if (length % kBlock != 0) {
+    return false;
+  }
+  bool ok = Handles::Run(h.encryptor.get(), data, total);
+  if (ok) length = total;
+  if (final || !ok) ok = h.Restart(h.encryptor, true) && ok;
+  return ok;
+}
+
+ExtractionKey DeriveExtractionKey(std::u16string_view password) {
+  std::vector<uint8_t> units;
+  units.reserve(password.size() * 2);
+  for (const char16_t u : password) {
+    units.push_back(static_cast<uint8_t>(u));
+    units.push_back(static_cast<uint8_t>(u >> 8));
+  }
+  uint8_t hash[SHA_DIGEST_LENGTH];
+  if (!Sha1(units.data(), units.size(), hash)) throw Failure(text::kHashDataFailed);
+
+  uint8_t pad36[64];
+  uint8_t pad5c[64];
+  std::memset(pad36, 0x36, sizeof pad36);
+  std::memset(pad5c, 0x5C, sizeof pad5c);
+  for (int i = 0; i < SHA_DIGEST_LENGTH; ++i) {
+    pad36[i] ^= hash[i];
+    pad5c[i] ^= hash[i];
+  }
+  uint8_t stretched[2 * SHA_DIGEST_LENGTH];
+  if (!Sha1(pad36, sizeof pad36, stretched) ||
+      !Sha1(pad5c, sizeof pad5c, stretched + SHA_DIGEST_LENGTH)) {
+    throw Failure(text::kDeriveKeyFailed);
+  }
+  auto handles = std::make_unique<ExtractionKey::Handles>();
+  std::memcpy(handles->key.data(), stretched, handles->key.size());
+  OPENSSL_cleanse(stretched, sizeof stretched);
+  OPENSSL_cleanse(hash, sizeof hash);
+  return ExtractionKey(std::move(handles));
+}
+
+}  // namespace ozr

@@ -1,0 +1,16 @@
+// Inflation with zlib's uncompress, the reference decoder of the format.
+#include <zlib.h>
+
+#include "extract/inflate.h"
+
+namespace ozr {
+
+bool InflateChunk(const uint8_t* input, uint32_t inputLength, uint8_t* output,
+                  uint32_t& outputLength) {
+  uLongf produced = outputLength;
+  if (uncompress(output, &produced, input, inputLength) != Z_OK) return false;
+  outputLength = static_cast<uint32_t>(produced);
+  return true;
+}
+
+}  // namespace ozr

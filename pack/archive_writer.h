@@ -1,0 +1,58 @@
+// The writer of archives: entries from memory or files, compressed frame by frame, optionally
+// encrypted, with the directory, header block and trailer the reader counts back from the end.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "archive/records.h"
+#include "platform/file_system.h"
+
+namespace ozr {
+
+struct PackEntry {
+  std::u16string name;         // "\"-separated folder levels, at most 260 units
+  std::vector<uint8_t> bytes;  // the content, when sourcePath is empty
+  std::u16string sourcePath;   // otherwise the file whose content is read
+};
+
+enum class HeaderPlacement { kBehindDirectory, kBeforeData };
+
+struct PackOptions {
+  std::u16string title;    // 1 to 64 units; the unpacker's caption
+  std::u16string comment;  // at most 255 units
+  uint16_t compressionLevel = 6;
+  // 0 encrypts every payload with `password`; any other value stores payloads as they are.
+  uint8_t notEncrypted = 1;
+  std::u16string password;  // 1 to 16 units when encrypting
+  HeaderPlacement headerPlacement = HeaderPlacement::kBehindDirectory;
+  // Inflated bytes per frame, at most; frames whose payload would not fit a chunk buffer take less.
+  uint32_t chunkSize = kChunkBufferSize;
+  // Zero bytes placed behind each zlib stream inside its payload (covered by payloadSum).
+  uint32_t trailingBytes = 0;
+};
+
+struct PackResult {
+  uint64_t totalUnpackedSize = 0;
+  uint64_t totalPackedSize = 0;
+  uint64_t endPosition = 0;  // the output's position after the trailer
+};
+
+// Called after each frame with the count of content bytes packed so far, over all entries.
+using PackProgress = std::function<void(uint64_t packedContentBytes)>;
+
+// Writes the archive into `out`, whose position is `startPosition` (the length of a prefix such as
+// the unpacker's executable already written there). `files` reads entries given by path. Throws
+// Failure with the writer's texts (limits, unreadable sources, a failed write).
+PackResult WriteArchive(const std::vector<PackEntry>& entries, const PackOptions& options,
+                        FileSystem* files, WritableFile& out, uint64_t startPosition = 0,
+                        const PackProgress& progress = {});
+
+// The archive as bytes behind `prefix`; entries must be given in memory.
+std::vector<uint8_t> WriteArchiveToMemory(const std::vector<PackEntry>& entries,
+                                          const PackOptions& options,
+                                          const std::vector<uint8_t>& prefix = {});
+
+}  // namespace ozr

@@ -1,0 +1,106 @@
+#include "pack/archive_writer.h"
+
+#include <gtest/gtest.h>
+
+#include "archive/failure.h"
+#include "archive/little_endian.h"
+#include "platform/memory_files.h"
+#include "support/test_archives.h"
+#include "ui/texts.h"
+#include "ui/utf.h"
+
+namespace ozr {
+namespace {
+
+using testing::Bytes;
+
+std::u16string Refusal(const std::vector<PackEntry>& entries, const PackOptions& options) {
+  try {
+    WriteArchiveToMemory(entries, options);
+  } catch (const Failure& f) {
+    return f.text();
+  }
+  return u"(written)";
+}
+
+TEST(ArchiveWriter, RefusesWhatTheUnpackerCouldNotOpenOrUse) {
+  const std::vector<PackEntry> one = {{u"a", Bytes("x"), {}}};
+  struct Case {
+    const char* what;
+    std::vector<PackEntry> entries;
+    std::function<void(PackOptions&)> change;
+    std::u16string refusal;
+  } cases[] = {
+      {"empty title", one, [](PackOptions& o) { o.title.clear(); }, text::kPackTitleLength},
+      {"title of 65", one, [](PackOptions& o) { o.title.assign(65, u't'); },
+       text::kPackTitleLength},
+      {"comment of 256", one, [](PackOptions& o) { o.comment.assign(256, u'c'); },
+       text::kPackCommentTooLong},
+      {"level 10", one, [](PackOptions& o) { o.compressionLevel = 10; }, text::kPackLevelRange},
+      {"no password", one, [](PackOptions& o) { o.notEncrypted = 0; }, text::kEnterPassword},
+      {"password of 17", one,
+       [](PackOptions& o) {
+         o.notEncrypted = 0;
+         o.password.assign(17, u'p');
+       },
+       text::kPackPasswordTooLong},
+      {"name of 261",
+       {{std::u16string(261, u'n'), Bytes("x"), {}}},
+       [](PackOptions&) {},
+       u"Имя в архиве длиннее 260 знаков: " + std::u16string(261, u'n') + u"."},
+      {"empty entry",
+       {{u"пусто", {}, {}}},
+       [](PackOptions&) {},
+       u"Пустой файл не может быть записан в архив: пусто."},
+  };
+  for (const Case& c : cases) {
+    PackOptions options = testing::PlainOptions();
+    c.change(options);
+    EXPECT_EQ(ToUtf8(Refusal(c.entries, options)), ToUtf8(c.refusal)) << c.what;
+  }
+}
+
+TEST(ArchiveWriter, EncryptedFramesAreWholeBlocksAndFitTheBuffer) {
+  PackOptions options = testing::EncryptedOptions(u"pw");
+  const auto content = testing::NoiseContent(1000000, 3);
+  const auto archive = WriteArchiveToMemory({{u"big", content, {}}}, options);
+  ArchiveSession session;
+  testing::OpenFromMemory(archive, session);
+  const uint64_t packed = session.catalog.at(0).record.packedSize;
+  uint64_t at = session.DataAreaPosition();
+  uint64_t consumed = 0;
+  int frames = 0;
+  while (consumed < packed) {
+    const uint32_t n = LoadU32(&archive[at]);
+    EXPECT_LE(n, kChunkBufferSize);
+    EXPECT_EQ(n % 16, 0u);
+    at += n + 8;
+    consumed += n + 8;
+    ++frames;
+  }
+  EXPECT_EQ(consumed, packed);
+  EXPECT_GE(frames, 8);  // noise does not compress: 128000-byte pieces need more frames
+  EXPECT_EQ(testing::DecodeEntry(session, 0, u"pw"), content);
+}
+
+TEST(ArchiveWriter, ReadsEntriesFromFilesThroughTheFileSystem) {
+  const auto content = testing::MixedContent(300000, 5);
+  testing::OneFileSystem files(content);
+  std::vector<uint8_t> bytes;
+  MemoryWritableFile out(bytes);
+  const PackResult result =
+      WriteArchive({{u"copy.bin", {}, u"/src/archive.ozr"}}, testing::PlainOptions(), &files, out);
+  EXPECT_EQ(result.totalUnpackedSize, content.size());
+  EXPECT_EQ(result.endPosition, bytes.size());
+  ArchiveSession session;
+  testing::OpenFromMemory(bytes, session);
+  EXPECT_EQ(testing::DecodeEntry(session, 0, u""), content);
+
+  std::vector<uint8_t> unused;
+  MemoryWritableFile other(unused);
+  EXPECT_THROW(WriteArchive({{u"x", {}, u"/missing"}}, testing::PlainOptions(), &files, other),
+               Failure);
+}
+
+}  // namespace
+}  // namespace ozr
