@@ -1,8 +1,9 @@
 // The key with the Windows cryptographic service, called exactly as archives were always made:
 // an AES provider, a SHA-1 hash of the password, CryptDeriveKey for a 256-bit AES key with the
 // provider's defaults (CBC, zero vector, PKCS#5 padding removed on the final call).
-#include <wincrypt.h>
 #include <windows.h>
+// wincrypt.h needs the types of windows.h first.
+#include <wincrypt.h>
 
 #include <utility>
 
