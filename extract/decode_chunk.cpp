@@ -24,6 +24,9 @@ DecodedChunk DecodeChunk(ReadableFile& file, ExtractionKey* key, uint64_t packed
   const uint32_t stored = LoadU32(field);
   // A longer payload cannot be held; it is refused before anything is read into the buffer.
   if (stored > ChunkBuffer::size()) throw Failure(text::kChunkReadFailed);
+  // A frame that would end past the entry's stream belongs to no entry (sizes on disk that do not
+  // add up); reading on would take the next entry's bytes.
+  if (consumedBytes + stored + kFrameOverhead > packedSize) throw Failure(text::kChunkReadFailed);
   ReadOrFail(file, input.data(), stored);
 
   uint32_t payloadLength = stored;

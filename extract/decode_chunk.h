@@ -29,8 +29,9 @@ struct DecodedChunk {
 
 // Reads the frame at the file's position. `key` is null for an archive stored without encryption.
 // The frame is the entry's last (decrypted with the final flag) when consumedBytes + n + 8 reaches
-// packedSize. Throws Failure with "Ошибка чтения архива." (short read, or a payload longer than a
-// buffer, refused before it is read), the decryption text, the checksum text or the inflation text.
+// packedSize. Throws Failure with "Ошибка чтения архива." (a short read; a payload longer than a
+// buffer or a frame ending past packedSize, both refused before the payload is read), the
+// decryption text, the checksum text or the inflation text.
 DecodedChunk DecodeChunk(ReadableFile& file, ExtractionKey* key, uint64_t packedSize,
                          uint64_t consumedBytes, ChunkBuffer& input, ChunkBuffer& output);
 
