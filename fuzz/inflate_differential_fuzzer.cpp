@@ -1,0 +1,76 @@
+// Fuzz target: zlib's uncompress against both inflaters of the build on the same stream, output
+// limit 128000 and bytes after the stream allowed. They must agree on every verdict and, when they
+// accept, on every byte. Input: a mode byte, then the stream. Mode bit 0 first makes the zlib
+// header check match and bit 1 writes the right Adler-32 value behind the deflate data (as decoded
+// by libdeflate, which takes more than zlib does), so that mutated streams still reach the end.
+#include <libdeflate.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "extract/inflate.h"
+#include "extract/zlib_rules.h"
+#include "fuzz/fuzz_check.h"
+
+using ozr::fuzz::Check;
+
+namespace {
+
+constexpr uint32_t kLimit = 128000;
+
+void FixHeaderCheck(std::vector<uint8_t>& stream) {
+  if (stream.size() < 2) return;
+  const unsigned remainder = (stream[0] * 256u + (stream[1] & 0xE0u)) % 31u;
+  stream[1] = static_cast<uint8_t>((stream[1] & 0xE0u) | ((31u - remainder) % 31u));
+}
+
+void FixCheckValue(std::vector<uint8_t>& stream) {
+  if (stream.size() < 6) return;
+  static libdeflate_decompressor* const decompressor = libdeflate_alloc_decompressor();
+  std::vector<uint8_t> out(kLimit);
+  size_t consumed = 0;
+  size_t produced = 0;
+  if (libdeflate_deflate_decompress_ex(decompressor, stream.data() + 2, stream.size() - 2,
+                                       out.data(), out.size(), &consumed,
+                                       &produced) != LIBDEFLATE_SUCCESS) {
+    return;
+  }
+  const size_t at = 2 + consumed;
+  if (stream.size() - at < 4) return;
+  const uLong adler = adler32(adler32(0, nullptr, 0), out.data(), static_cast<uInt>(produced));
+  for (size_t i = 0; i < 4; ++i) stream[at + i] = static_cast<uint8_t>(adler >> (24 - 8 * i));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 1 || size > kLimit + 64) return 0;
+  std::vector<uint8_t> stream(data + 1, data + size);
+  if (data[0] & 1) FixHeaderCheck(stream);
+  if (data[0] & 2) FixCheckValue(stream);
+  const auto length = static_cast<uint32_t>(stream.size());
+
+  std::vector<uint8_t> reference(kLimit);
+  uLongf referenceLength = kLimit;
+  const bool accepted =
+      uncompress(reference.data(), &referenceLength, stream.data(), length) == Z_OK;
+
+  using Inflater = bool (*)(const uint8_t*, uint32_t, uint8_t*, uint32_t&);
+  const Inflater inflaters[] = {ozr::InflateWithZlib, ozr::InflateWithLibdeflate,
+                                ozr::InflateChunk};
+  for (const Inflater inflate : inflaters) {
+    // Each decoder writes into a buffer of exactly the limit, as the chunk buffers are.
+    std::vector<uint8_t> out(kLimit, 0xA5);
+    uint32_t produced = kLimit;
+    Check(inflate(stream.data(), length, out.data(), produced) == accepted,
+          "every inflater accepts exactly what uncompress accepts");
+    if (accepted) {
+      Check(produced == referenceLength &&
+                std::equal(out.begin(), out.begin() + produced, reference.begin()),
+            "every inflater produces the bytes uncompress produces");
+    }
+  }
+  return 0;
+}
