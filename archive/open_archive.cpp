@@ -97,9 +97,10 @@ bool OpenArchive(std::u16string& path, ArchiveSession& session, FileSystem& file
     if (record.packedSize == 0 || record.unpackedSize == 0) FailRead();
     CatalogEntry entry{ReadText(file, record.nameLength), record, packedSum};
     const std::u16string line = FormatEntryLine(entry.name, record.unpackedSize, record.packedSize);
-    session.catalog.emplace(i, std::move(entry));
+    // Summed before the entry is stored, so that a failure leaves entries and items equal.
     AddChecked(packedSum, record.packedSize);
     AddChecked(unpackedSum, record.unpackedSize);
+    session.catalog.emplace(i, std::move(entry));
     view.AppendListItem(line);
   }
 

@@ -307,6 +307,9 @@ TEST(OpenArchive, SizesThatMeetTheTotalsOnlyByWrapAroundAreRefused) {
   Opened o;
   Open(archive, o);
   EXPECT_TRUE(o.threw);
+  // The entry whose size wraps the sum is neither stored nor listed: keys and items stay equal.
+  EXPECT_EQ(o.session.catalog.size(), 1u);
+  EXPECT_EQ(o.view.items.size(), 1u);
 }
 
 }  // namespace
