@@ -3,6 +3,8 @@
 // accept, on every byte. Input: a mode byte, then the stream. Mode bit 0 first makes the zlib
 // header check match and bit 1 writes the right Adler-32 value behind the deflate data (as decoded
 // by libdeflate, which takes more than zlib does), so that mutated streams still reach the end.
+// With bit 2 the rest is no stream but a recipe for one (DeflateGenerator), wrapped in a zlib
+// header and the right check value, with bit 3 followed by a few bytes more.
 #include <libdeflate.h>
 #include <zlib.h>
 
@@ -11,7 +13,7 @@
 #include <vector>
 
 #include "extract/inflate.h"
-#include "extract/zlib_rules.h"
+#include "fuzz/deflate_generator.h"
 #include "fuzz/fuzz_check.h"
 
 using ozr::fuzz::Check;
@@ -47,9 +49,18 @@ void FixCheckValue(std::vector<uint8_t>& stream) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1 || size > kLimit + 64) return 0;
-  std::vector<uint8_t> stream(data + 1, data + size);
-  if (data[0] & 1) FixHeaderCheck(stream);
-  if (data[0] & 2) FixCheckValue(stream);
+  std::vector<uint8_t> stream;
+  if (data[0] & 4) {
+    stream = {0x78, 0x9C};
+    const std::vector<uint8_t> deflate = ozr::fuzz::DeflateGenerator(data + 1, size - 1).Generate();
+    stream.insert(stream.end(), deflate.begin(), deflate.end());
+    stream.resize(stream.size() + ((data[0] & 8) ? 7 : 4));
+    FixCheckValue(stream);
+  } else {
+    stream.assign(data + 1, data + size);
+    if (data[0] & 1) FixHeaderCheck(stream);
+    if (data[0] & 2) FixCheckValue(stream);
+  }
   const auto length = static_cast<uint32_t>(stream.size());
 
   std::vector<uint8_t> reference(kLimit);

@@ -192,5 +192,11 @@ int main(int argc, char** argv) {
     trailing.insert(trailing.end(), {0xDE, 0xAD, 0xBE, 0xEF});
     Save(root / "inflate_differential", name + "-trailing-fixed", Prefixed({0x03}, trailing));
   }
+  // Recipes for the generated streams: any bytes make one.
+  for (uint32_t seed = 1; seed <= 12; ++seed) {
+    const uint8_t mode = seed % 2 ? 0x04 : 0x0C;
+    Save(root / "inflate_differential", "recipe-" + std::to_string(seed),
+         Prefixed({mode}, NoiseContent(40 * seed, seed)));
+  }
   return 0;
 }

@@ -21,6 +21,8 @@ class BitWriter {
   void Code(uint32_t code, int length) {
     for (int i = length - 1; i >= 0; --i) Push((code >> i) & 1);
   }
+  // Pads to the next byte.
+  void Align() { used_ = 0; }
   const Bytes& Finish() const { return bytes_; }
 
  private:
