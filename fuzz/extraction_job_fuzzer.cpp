@@ -2,7 +2,9 @@
 // answers, an abort at a scripted chunk and a disk that may fill up. Input: four script bytes,
 // then the archive.
 //   byte 0: bit 0 Windows path rules (else POSIX), bit 1 "a" is a file (else a folder),
-//           bit 2 the wrong password, bit 3 also select two indices that name no entry;
+//           bit 2 the wrong password, bit 3 also select two indices that name no entry,
+//           bits 4-5 how the job decodes: the default, on its own thread, one thread, two threads
+//           without decoding ahead;
 //   byte 1: answers to the first eight questions, bit i set for Yes; later ones are No;
 //   byte 2: abort at this chunk of the job (0: never);
 //   byte 3: free space in KiB, 0 for 32 MiB (archives may inflate a thousandfold).

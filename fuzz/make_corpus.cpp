@@ -142,12 +142,13 @@ int main(int argc, char** argv) {
   for (const ArchiveSeed& seed : ArchiveSeeds()) {
     const Data archive = ozr::WriteArchiveToMemory(seed.entries, seed.options, seed.prefix);
     Save(root / "open_archive", seed.name, archive);
-    // Script bytes: rules, "a" as file or folder, password, answers, abort, free space.
+    // Script bytes: rules, "a" as file or folder, password, decoding threads; answers; abort;
+    // free space.
     Save(root / "extraction_job", seed.name + "-windows-yes",
          Prefixed({0x01, 0xFF, 0, 0}, archive));
-    Save(root / "extraction_job", seed.name + "-posix-no", Prefixed({0x0A, 0x00, 0, 0}, archive));
-    Save(root / "extraction_job", seed.name + "-abort", Prefixed({0x03, 0x55, 3, 0}, archive));
-    Save(root / "extraction_job", seed.name + "-full-disk", Prefixed({0x00, 0xAA, 0, 1}, archive));
+    Save(root / "extraction_job", seed.name + "-posix-no", Prefixed({0x1A, 0x00, 0, 0}, archive));
+    Save(root / "extraction_job", seed.name + "-abort", Prefixed({0x23, 0x55, 3, 0}, archive));
+    Save(root / "extraction_job", seed.name + "-full-disk", Prefixed({0x30, 0xAA, 0, 1}, archive));
   }
   const Data truncated =
       ozr::WriteArchiveToMemory({{u"t", MixedContent(100, 8), {}}}, ozr::testing::PlainOptions());
