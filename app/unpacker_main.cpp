@@ -11,12 +11,20 @@ namespace {
 
 constexpr int kMainDialogTemplate = 101;
 
+// Libraries load only from the system folder: a self-extracting archive is usually run from a
+// downloads folder, where anyone may have left a DLL of a well-known name. Looked up rather than
+// imported, so that a Windows 7 without the update that brought the call still starts the program.
+void RestrictLibrarySearch() {
+  using SetDirectories = BOOL(WINAPI*)(DWORD);
+  const auto set = reinterpret_cast<SetDirectories>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+  if (set != nullptr) set(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  // Libraries load only from the system folder: a self-extracting archive is usually run from a
-  // downloads folder, where anyone may have left a DLL of a well-known name.
-  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  RestrictLibrarySearch();
 
   // The dialog has progress bars, so their class is registered along with the others.
   INITCOMMONCONTROLSEX controls{};

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <optional>
 
@@ -72,8 +73,10 @@ class StartupRecorder : public StartupView {
 };
 
 std::vector<uint8_t> Archive(const std::vector<std::u16string>& names) {
-  std::vector<PackEntry> entries;
-  for (const std::u16string& name : names) entries.push_back({name, MixedContent(300, 1), {}});
+  std::vector<PackEntry> entries(names.size());
+  std::transform(names.begin(), names.end(), entries.begin(), [](const std::u16string& name) {
+    return PackEntry{name, MixedContent(300, 1), {}};
+  });
   return WriteArchiveToMemory(entries, PlainOptions());
 }
 
@@ -92,6 +95,7 @@ std::vector<uint8_t> WithWrongTotals(std::vector<uint8_t> archive) {
 }
 
 struct StartupCase {
+  // cppcheck-suppress unusedStructMember ; it names the case
   const char* name;
   std::optional<std::vector<uint8_t>> own;     // nullopt: the program file cannot be opened
   std::optional<std::vector<uint8_t>> chosen;  // nullopt: the chosen path cannot be opened

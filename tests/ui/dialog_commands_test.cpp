@@ -65,6 +65,7 @@ std::string Shown(const char16_t* text, const char16_t* caption, unsigned flags)
 }
 
 struct ExtractCase {
+  // cppcheck-suppress unusedStructMember ; it names the case
   const char* name;
   int selected;
   std::u16string destination;
@@ -160,20 +161,23 @@ TEST(CloseCommandTest, RefusedOnlyWhileBusy) {
 }
 
 TEST(CommandForTest, OnlyAClickOnOneOfTheFourButtonsActs) {
+  // The command word: notification code in the high half, control ID in the low half.
+  const auto word = [](uint32_t id, uint32_t code) { return code << 16 | id; };
   constexpr uint32_t kClick = 0;      // BN_CLICKED
   constexpr uint32_t kSetFocus = 6;   // BN_SETFOCUS
   constexpr uint32_t kSelChange = 1;  // LBN_SELCHANGE
   const std::pair<uint32_t, DialogCommand> cases[] = {
-      {kBrowseButton | kClick << 16, DialogCommand::kBrowse},
-      {kExtractButton | kClick << 16, DialogCommand::kExtract},
-      {kAbortButton | kClick << 16, DialogCommand::kAbort},
-      {kSelectAllButton | kClick << 16, DialogCommand::kSelectAll},
-      {1, DialogCommand::kNone},  // IDOK: Enter
-      {2, DialogCommand::kNone},  // IDCANCEL: Esc
-      {kExtractButton | kSetFocus << 16, DialogCommand::kNone},
-      {kEntryList | kSelChange << 16, DialogCommand::kNone},
-      {kPasswordField, DialogCommand::kNone},
+      {word(kBrowseButton, kClick), DialogCommand::kBrowse},
+      {word(kExtractButton, kClick), DialogCommand::kExtract},
+      {word(kAbortButton, kClick), DialogCommand::kAbort},
+      {word(kSelectAllButton, kClick), DialogCommand::kSelectAll},
+      {word(1, kClick), DialogCommand::kNone},  // IDOK: Enter
+      {word(2, kClick), DialogCommand::kNone},  // IDCANCEL: Esc
+      {word(kExtractButton, kSetFocus), DialogCommand::kNone},
+      {word(kEntryList, kSelChange), DialogCommand::kNone},
+      {word(kPasswordField, kClick), DialogCommand::kNone},
   };
+
   for (const auto& [command, expected] : cases) {
     EXPECT_EQ(CommandFor(command), expected) << "command word " << command;
   }
