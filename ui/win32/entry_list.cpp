@@ -26,9 +26,9 @@ class ListCanvas {
   ListCanvas& operator=(const ListCanvas&) = delete;
 
   // The width of a text on one line, in pixels.
-  LONG Width(std::wstring& text) const {
+  LONG Width(const std::wstring& text) const {
     RECT bounds{};
-    DrawTextW(context_, text.data(), -1, &bounds, DT_CALCRECT | DT_SINGLELINE);
+    DrawTextW(context_, text.c_str(), -1, &bounds, DT_CALCRECT | DT_SINGLELINE);
     return bounds.right - bounds.left;
   }
 

@@ -59,7 +59,13 @@ void RunJob(UnpackerState& state) {
 }  // namespace
 
 bool StartExtractionWorker(UnpackerState& state) {
-  return state.workers.Start([&state] { RunJob(state); });
+  // The previous job has ended: making the dialog idle, which allowed this start, was its
+  // thread's last call on the dialog, so joining it takes no longer than the thread's return.
+  if (state.worker) state.worker->Join();
+  state.worker = std::make_unique<Thread>([&state] { RunJob(state); });
+  if (state.worker->Start()) return true;
+  state.worker.reset();
+  return false;
 }
 
 }  // namespace ozr::win32

@@ -8,8 +8,8 @@
 
 #include "archive/session.h"
 #include "platform/file_system.h"
+#include "platform/threads.h"
 #include "ui/dialog_commands.h"
-#include "ui/win32/worker_threads.h"
 
 namespace ozr::win32 {
 
@@ -22,8 +22,9 @@ struct UnpackerState {
   // during initialisation, before any other thread exists.
   HWND dialog = nullptr;
   DWORD dialogThread = 0;
-  // Declared last: destroyed first, waiting for the job threads before the state they use goes.
-  WorkerThreads workers;
+  // The thread of the latest job. Declared last: destroyed first, so the program waits for it
+  // before the state it uses goes (by then the dialog is gone and the job has ended).
+  std::unique_ptr<Thread> worker;
 };
 
 }  // namespace ozr::win32
