@@ -93,22 +93,23 @@ bool Given(const CLI::App* command, const char* option) {
   return command->get_option(option)->count() != 0;
 }
 
-// A decimal number of at most `digits` digits, or nothing.
-std::optional<uint32_t> ParseNumber(const std::string& text, size_t digits) {
-  if (text.empty() || text.size() > digits) return std::nullopt;
-  uint32_t value = 0;
+// A decimal number not above `maximum`, or nothing.
+std::optional<uint32_t> ParseNumber(const std::string& text, uint32_t maximum) {
+  if (text.empty() || text.size() > 10) return std::nullopt;
+  uint64_t value = 0;
   for (const char c : text) {
     if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<uint32_t>(c - '0');
+    value = value * 10 + static_cast<uint64_t>(c - '0');
   }
-  return value;
+  if (value > maximum) return std::nullopt;
+  return static_cast<uint32_t>(value);
 }
 
 std::vector<int32_t> ParseIndices(const std::vector<std::string>& texts) {
   std::vector<int32_t> indices;
   for (const std::string& text : texts) {
-    const std::optional<uint32_t> value = ParseNumber(text, 10);
-    if (!value || *value > static_cast<uint32_t>(INT32_MAX)) {
+    const std::optional<uint32_t> value = ParseNumber(text, INT32_MAX);
+    if (!value) {
       throw UsageError{FillIn(text::kBadIndex, FromUtf8(text))};
     }
     indices.push_back(static_cast<int32_t>(*value));
@@ -172,7 +173,7 @@ void FillPack(const RawCommandLine& raw, const CLI::App* command, Arguments& arg
     CheckPassword(*arguments.password);
   }
   if (Given(command, "-l")) {
-    const std::optional<uint32_t> level = ParseNumber(raw.level, 1);
+    const std::optional<uint32_t> level = ParseNumber(raw.level, kMaxCompressionLevel);
     if (!level) throw UsageError{ozr::text::kPackLevelRange};
     arguments.level = static_cast<uint16_t>(*level);
   }
