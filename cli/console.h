@@ -23,8 +23,9 @@ class Console {
   // Reads one line from the input without its line end. False at the end of the input or when
   // Ctrl+C interrupted the read.
   virtual bool ReadLine(std::u16string& line) = 0;
-  // Like ReadLine, with the terminal's echo off.
-  virtual bool ReadSecret(std::u16string& line) = 0;
+  // Shows `prompt` on stderr and reads a line like ReadLine, with the terminal's echo off from
+  // before the prompt appears, so that nothing typed after it is ever echoed.
+  virtual bool ReadSecret(std::u16string_view prompt, std::u16string& line) = 0;
 };
 
 std::unique_ptr<Console> NativeConsole();

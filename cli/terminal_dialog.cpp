@@ -25,9 +25,8 @@ std::u16string TerminalDialog::ReadPassword() {
   if (!settings_.canAsk) return {};
   line_.Clear();
   for (;;) {
-    console_.Write(Stream::kError, text::kPasswordPrompt);
     std::u16string typed;
-    if (!console_.ReadSecret(typed)) return {};
+    if (!console_.ReadSecret(text::kPasswordPrompt, typed)) return {};
     if (typed.size() <= kMaxPasswordUnits) return typed;
     console_.Write(Stream::kError, std::u16string(ozr::text::kPackPasswordTooLong) + u"\n");
   }
@@ -52,7 +51,8 @@ void TerminalDialog::SetProgressPosition(ControlId bar, uint64_t position) {
 }
 
 void TerminalDialog::Redraw() {
-  if (entries_ != 0) line_.Show(FormatProgress(entry_, entries_, position_, range_));
+  // Drawn from the first entry on: before it the job only sets the bars up.
+  if (entry_ != 0) line_.Show(FormatProgress(entry_, entries_, position_, range_));
 }
 
 MessageAnswer TerminalDialog::ShowMessage(const Message& message) {
@@ -86,7 +86,9 @@ MessageAnswer TerminalDialog::Answer(const std::u16string& shown, Question quest
     if (!console_.ReadLine(typed)) {
       // The input ended (or Ctrl+C came): answer as without a terminal.
       const MessageAnswer answer = *AutomaticAnswer(question, settings_.overwrite, false);
-      console_.Write(Stream::kError, u"\n" + AnswerWord(answer) + u"\n");
+      std::u16string shownAnswer(u"\n");
+      shownAnswer.append(AnswerWord(answer)).append(u"\n");
+      console_.Write(Stream::kError, shownAnswer);
       return answer;
     }
     if (const auto answer = ParseAnswer(typed)) return *answer;

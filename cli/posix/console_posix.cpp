@@ -29,7 +29,7 @@ class EchoOff {
     active_ = ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
   }
   ~EchoOff() {
-    if (active_) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved_);
+    if (active_) ::tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
   }
   EchoOff(const EchoOff&) = delete;
   EchoOff& operator=(const EchoOff&) = delete;
@@ -77,10 +77,11 @@ class PosixConsole final : public Console {
     return true;
   }
 
-  bool ReadSecret(std::u16string& line) override {
+  bool ReadSecret(std::u16string_view prompt, std::u16string& line) override {
     bool read = false;
     {
       EchoOff echoOff;
+      Write(Stream::kError, prompt);
       read = ReadLine(line);
     }
     Write(Stream::kError, u"\n");  // the Enter the user typed was not echoed

@@ -114,10 +114,11 @@ class Win32Console final : public Console {
     return true;
   }
 
-  bool ReadSecret(std::u16string& line) override {
+  bool ReadSecret(std::u16string_view prompt, std::u16string& line) override {
     bool read = false;
     {
       EchoOff echoOff(StandardHandle(Stream::kInput));
+      Write(Stream::kError, prompt);
       read = ReadLine(line);
     }
     Write(Stream::kError, u"\n");  // the Enter the user typed was not echoed

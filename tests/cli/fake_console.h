@@ -23,8 +23,9 @@ class FakeConsole : public cli::Console {
     err += u"<" + line + u">\n";  // what the user typed, as a terminal would echo it
     return true;
   }
-  bool ReadSecret(std::u16string& line) override {
+  bool ReadSecret(std::u16string_view prompt, std::u16string& line) override {
     ++secretReads;
+    err.append(prompt);
     if (input.empty()) return false;
     line = input.front();
     input.pop_front();

@@ -192,8 +192,9 @@ TEST(TerminalDialog, BarFollowsBothProgressBarsAndMakesWayForMessages) {
   settings.progress = true;
   TerminalDialog dialog(console, {4, 7}, settings, notInterrupted);
   EXPECT_EQ(dialog.SelectedIndices(), (std::vector<int32_t>{4, 7}));
-  dialog.SetProgressRange(kProgressBytes, 1);  // nothing drawn before the entry count is known
-  dialog.SetProgressRange(kProgressEntries, 2);
+  dialog.SetProgressRange(kProgressEntries, 2);  // nothing drawn before the first entry starts
+  dialog.SetProgressPosition(kProgressEntries, 0);
+  dialog.SetProgressRange(kProgressBytes, 1);
   dialog.SetProgressPosition(kProgressEntries, 1);
   dialog.SetProgressRange(kProgressBytes, 4);
   dialog.SetProgressPosition(kProgressBytes, 2);
@@ -201,13 +202,12 @@ TEST(TerminalDialog, BarFollowsBothProgressBarsAndMakesWayForMessages) {
   dialog.ResetProgress();
   dialog.SetBusy(false);
 
-  const std::u16string bar0 = u"[0/2] [" + std::u16string(30, u'.') + u"]   0%";
   const std::u16string bar1 = u"[1/2] [" + std::u16string(30, u'.') + u"]   0%";
   const std::u16string bar2 =
       u"[1/2] [" + std::u16string(15, u'#') + std::u16string(15, u'.') + u"]  50%";
-  const std::u16string wipe = u"\r" + std::u16string(bar2.size(), u' ') + u"\r";
-  EXPECT_EQ(console.err,
-            u"\r" + bar0 + u"\r" + bar1 + u"\r" + bar2 + wipe + u"Ошибка записи в файл.\n");
+  std::u16string wipe(u"\r");
+  wipe.append(bar2.size(), u' ').append(u"\r");
+  EXPECT_EQ(console.err, u"\r" + bar1 + u"\r" + bar2 + wipe + u"Ошибка записи в файл.\n");
 }
 
 }  // namespace
