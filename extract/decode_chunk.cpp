@@ -17,33 +17,45 @@ void ReadOrFail(ReadableFile& file, uint8_t* buffer, size_t count) {
 
 }  // namespace
 
-DecodedChunk DecodeChunk(ReadableFile& file, ExtractionKey* key, uint64_t packedSize,
-                         uint64_t consumedBytes, ChunkBuffer& input, ChunkBuffer& output) {
+StoredFrame ReadStoredFrame(ReadableFile& file, uint64_t packedSize, uint64_t consumedBytes,
+                            ChunkBuffer& input) {
   uint8_t field[4];
   ReadOrFail(file, field, sizeof field);
-  const uint32_t stored = LoadU32(field);
+  StoredFrame frame;
+  frame.storedLength = LoadU32(field);
   // A longer payload cannot be held; it is refused before anything is read into the buffer.
-  if (stored > ChunkBuffer::size()) throw Failure(text::kChunkReadFailed);
+  if (frame.storedLength > ChunkBuffer::size()) throw Failure(text::kChunkReadFailed);
   // A frame that would end past the entry's stream belongs to no entry (sizes on disk that do not
   // add up); reading on would take the next entry's bytes.
-  if (consumedBytes + stored + kFrameOverhead > packedSize) throw Failure(text::kChunkReadFailed);
-  ReadOrFail(file, input.data(), stored);
+  const uint64_t end = consumedBytes + frame.storedLength + kFrameOverhead;
+  if (end > packedSize) throw Failure(text::kChunkReadFailed);
+  frame.final = end >= packedSize;
+  ReadOrFail(file, input.data(), frame.storedLength);
+  frame.sumRead = file.Read(field, sizeof field) == sizeof field;
+  frame.payloadSum = LoadU32(field);
+  return frame;
+}
 
-  uint32_t payloadLength = stored;
-  if (key != nullptr) {
-    const bool final = consumedBytes + stored + kFrameOverhead >= packedSize;
-    if (!key->Decrypt(input.data(), payloadLength, final)) throw Failure(text::kDecryptFailed);
-  }
+uint32_t CheckAndInflate(const StoredFrame& frame, uint32_t payloadLength, const ChunkBuffer& input,
+                         ChunkBuffer& output) {
   const uint32_t computed = ChunkSum(input.data(), static_cast<int32_t>(payloadLength));
-
-  ReadOrFail(file, field, sizeof field);
-  if (computed != LoadU32(field)) throw Failure(text::kChunkSumMismatch);
-
+  if (!frame.sumRead) throw Failure(text::kChunkReadFailed);
+  if (computed != frame.payloadSum) throw Failure(text::kChunkSumMismatch);
   uint32_t inflated = ChunkBuffer::size();
   if (!InflateChunk(input.data(), payloadLength, output.data(), inflated)) {
     throw Failure(text::kInflateFailed);
   }
-  return {stored, inflated};
+  return inflated;
+}
+
+DecodedChunk DecodeChunk(ReadableFile& file, ExtractionKey* key, uint64_t packedSize,
+                         uint64_t consumedBytes, ChunkBuffer& input, ChunkBuffer& output) {
+  const StoredFrame frame = ReadStoredFrame(file, packedSize, consumedBytes, input);
+  uint32_t payloadLength = frame.storedLength;
+  if (key != nullptr && !key->Decrypt(input.data(), payloadLength, frame.final)) {
+    throw Failure(text::kDecryptFailed);
+  }
+  return {frame.storedLength, payloadLength, CheckAndInflate(frame, payloadLength, input, output)};
 }
 
 }  // namespace ozr

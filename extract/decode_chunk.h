@@ -24,6 +24,7 @@ class ChunkBuffer {
 
 struct DecodedChunk {
   uint32_t storedLength = 0;    // payloadLength as stored: the frame takes storedLength + 8 bytes
+  uint32_t payloadLength = 0;   // the payload after decryption, at the start of the input buffer
   uint32_t inflatedLength = 0;  // bytes now at the start of the output buffer
 };
 
@@ -31,8 +32,27 @@ struct DecodedChunk {
 // The frame is the entry's last (decrypted with the final flag) when consumedBytes + n + 8 reaches
 // packedSize. Throws Failure with "Ошибка чтения архива." (a short read; a payload longer than a
 // buffer or a frame ending past packedSize, both refused before the payload is read), the
-// decryption text, the checksum text or the inflation text.
+// decryption text, the checksum text or the inflation text, in the order the steps run.
 DecodedChunk DecodeChunk(ReadableFile& file, ExtractionKey* key, uint64_t packedSize,
                          uint64_t consumedBytes, ChunkBuffer& input, ChunkBuffer& output);
+
+// The same work in two steps, so that reading (which must follow the file) and the rest (which
+// may run on other threads) can be split.
+struct StoredFrame {
+  uint32_t storedLength = 0;
+  bool final = false;    // the frame that reaches the entry's packedSize
+  bool sumRead = false;  // false: the payloadSum read came up short (reported after the checksum)
+  uint32_t payloadSum = 0;
+};
+
+// Reads payloadLength, the payload (into `input`) and payloadSum. Throws the read failure for the
+// first two reads and the length limits.
+StoredFrame ReadStoredFrame(ReadableFile& file, uint64_t packedSize, uint64_t consumedBytes,
+                            ChunkBuffer& input);
+
+// Tests the checksum of the decrypted payload (`payloadLength` bytes of `input`) and inflates it.
+// Throws the read failure for a short payloadSum, the checksum text or the inflation text.
+uint32_t CheckAndInflate(const StoredFrame& frame, uint32_t payloadLength, const ChunkBuffer& input,
+                         ChunkBuffer& output);
 
 }  // namespace ozr

@@ -8,8 +8,8 @@
 
 #include "archive/failure.h"
 #include "extract/chunk_sum.h"
-#include "extract/decode_chunk.h"
 #include "extract/entry_name.h"
+#include "extract/frame_pipeline.h"
 #include "ui/fill_in.h"
 #include "ui/texts.h"
 
@@ -61,12 +61,14 @@ class PendingOutput {
 class Job {
  public:
   Job(ArchiveSession& session, const std::u16string& destination,
-      const std::atomic<bool>& abortRequested, ExtractionDialog& dialog, FileSystem& files)
+      const std::atomic<bool>& abortRequested, ExtractionDialog& dialog, FileSystem& files,
+      const JobTuning& tuning)
       : session_(session),
         destination_(destination),
         abortRequested_(abortRequested),
         dialog_(dialog),
         files_(files),
+        tuning_(tuning),
         encrypted_(session.header.encrypted()) {}
 
   JobOutcome Run() {
@@ -87,6 +89,7 @@ class Job {
       }
     }
     const std::vector<int32_t> selection = dialog_.SelectedIndices();
+    StartPipeline(selection);
     dialog_.SetProgressRange(kProgressEntries, selection.size());
     dialog_.SetProgressPosition(kProgressEntries, 0);
     dialog_.SetProgressRange(kProgressBytes, 1);
@@ -94,7 +97,7 @@ class Job {
 
     for (size_t i = 0; i < selection.size(); ++i) {
       dialog_.SetProgressPosition(kProgressEntries, i + 1);
-      switch (ExtractEntry(selection[i])) {
+      switch (ExtractEntry(selection[i], i)) {
         case EntryEnd::kDone:
           ++outcome_.written;
           break;
@@ -105,12 +108,12 @@ class Job {
           ++outcome_.unsafeSkipped;
           break;
         case EntryEnd::kQuestionStop:
-          key_.reset();
+          ReleaseKey();
           dialog_.SetBusy(false);
           dialog_.ResetProgress();
           return Ended(JobEnd::kQuestionStop);
         case EntryEnd::kChunkStop:
-          key_.reset();
+          ReleaseKey();
           if (!stopMessage_.empty()) {
             dialog_.ShowMessage({stopMessage_, text::kCaptionErrorBang, kMbIconError});
           }
@@ -118,14 +121,14 @@ class Job {
           dialog_.ResetProgress();
           return Ended(stopMessage_.empty() ? JobEnd::kAborted : JobEnd::kChunkStop);
         case EntryEnd::kMismatchStop:
-          key_.reset();
+          ReleaseKey();
           dialog_.ShowMessage({text::kEntrySumMismatch, text::kCaptionErrorBang, kMbIconError});
           dialog_.SetBusy(false);
           dialog_.ResetProgress();
           return Ended(JobEnd::kMismatchStop);
       }
     }
-    key_.reset();
+    ReleaseKey();
     dialog_.ResetProgress();
     dialog_.ShowMessage({text::kExtractionSucceeded, text::kCaptionSuccess, kMbIconInformation});
     dialog_.SetBusy(false);
@@ -133,6 +136,27 @@ class Job {
   }
 
  private:
+  // Decoding of the selected entries that exist, in selection order, on the pipeline's threads.
+  void StartPipeline(const std::vector<int32_t>& selection) {
+    std::vector<PipelineEntry> entries;
+    pipelineIndex_.assign(selection.size(), kNotInPipeline);
+    const uint64_t dataArea = session_.DataAreaPosition();
+    for (size_t i = 0; i < selection.size(); ++i) {
+      const auto found = session_.catalog.find(static_cast<uint32_t>(selection[i]));
+      if (selection[i] < 0 || found == session_.catalog.end()) continue;
+      pipelineIndex_[i] = entries.size();
+      entries.push_back({dataArea + found->second.streamOffset, found->second.record.packedSize});
+    }
+    pipeline_.emplace(*session_.file, key_ ? &*key_ : nullptr, std::move(entries),
+                      tuning_.decoderThreads, tuning_.speculate);
+  }
+
+  // The pipeline's threads stop before the key they use is destroyed.
+  void ReleaseKey() {
+    pipeline_.reset();
+    key_.reset();
+  }
+
   JobOutcome Ended(JobEnd end) {
     outcome_.end = end;
     return outcome_;
@@ -143,10 +167,16 @@ class Job {
                {FillIn(pattern, argument), text::kCaptionError, kMbYesNo | kMbIconError}) == kIdYes;
   }
 
-  EntryEnd ExtractEntry(int32_t index) {
-    const auto found = session_.catalog.find(static_cast<uint32_t>(index));
-    if (index < 0 || found == session_.catalog.end()) return EntryEnd::kSkipped;
-    const CatalogEntry& entry = found->second;
+  EntryEnd ExtractEntry(int32_t index, size_t ordinal) {
+    const size_t piped = pipelineIndex_[ordinal];
+    if (piped == kNotInPipeline) return EntryEnd::kSkipped;
+    const EntryEnd end =
+        ExtractPipedEntry(session_.catalog.at(static_cast<uint32_t>(index)), piped);
+    if (end == EntryEnd::kSkipped || end == EntryEnd::kUnsafeSkipped) pipeline_->Skip(piped);
+    return end;
+  }
+
+  EntryEnd ExtractPipedEntry(const CatalogEntry& entry, size_t piped) {
     if (!IsSafeEntryName(entry.name, files_.Rules())) {
       return AskToStop(text::kUnsafeEntryName, entry.name) ? EntryEnd::kQuestionStop
                                                            : EntryEnd::kUnsafeSkipped;
@@ -171,7 +201,7 @@ class Job {
     dialog_.SetProgressRange(kProgressBytes,
                              std::max<uint64_t>(1, record.packedSize / kProgressUnit));
     dialog_.SetProgressPosition(kProgressBytes, 0);
-    const EntryEnd written = WriteChunks(record, entry.streamOffset, output);
+    const EntryEnd written = WriteChunks(record, piped, output);
     if (written != EntryEnd::kDone) return written;
     if (!output.Commit(path)) {
       return AskToStop(text::kCreateFileFailed, path) ? EntryEnd::kQuestionStop
@@ -192,24 +222,20 @@ class Job {
     return true;
   }
 
-  EntryEnd WriteChunks(const EntryRecord& record, uint64_t streamOffset, PendingOutput& output) {
-    ReadableFile& archive = *session_.file;
-    archive.Seek(session_.DataAreaPosition() + streamOffset);
+  EntryEnd WriteChunks(const EntryRecord& record, size_t piped, PendingOutput& output) {
     uint64_t remaining = record.packedSize;
-    uint64_t consumed = 0;
     uint32_t outputSum = 0;
     try {
-      while (remaining != 0) {
-        const DecodedChunk chunk = DecodeChunk(archive, key_ ? &*key_ : nullptr, record.packedSize,
-                                               consumed, input_, output_);
+      for (bool last = false; !last;) {
+        const DecodedFrame frame = pipeline_->Next(piped);
         outputSum =
-            ChunkSumUpdate(outputSum, output_.data(), static_cast<int32_t>(chunk.inflatedLength));
+            ChunkSumUpdate(outputSum, frame.output, static_cast<int32_t>(frame.inflatedLength));
         if (abortRequested_.load()) throw Failure(u"");
-        if (!output.Write(output_.data(), chunk.inflatedLength)) throw Failure(text::kWriteFailed);
-        consumed += chunk.storedLength + kFrameOverhead;
-        remaining -= chunk.storedLength + kFrameOverhead;
+        if (!output.Write(frame.output, frame.inflatedLength)) throw Failure(text::kWriteFailed);
+        remaining -= frame.storedLength + kFrameOverhead;
         dialog_.SetProgressPosition(kProgressBytes,
                                     (record.packedSize - remaining) / kProgressUnit);
+        last = frame.last;
       }
       if (!output.Close()) throw Failure(text::kWriteFailed);
     } catch (const Failure& failure) {
@@ -229,10 +255,12 @@ class Job {
   const std::atomic<bool>& abortRequested_;
   ExtractionDialog& dialog_;
   FileSystem& files_;
+  const JobTuning tuning_;
   const bool encrypted_;
   std::optional<ExtractionKey> key_;
-  ChunkBuffer input_;
-  ChunkBuffer output_;
+  std::optional<FramePipeline> pipeline_;
+  static constexpr size_t kNotInPipeline = SIZE_MAX;
+  std::vector<size_t> pipelineIndex_;  // selection ordinal to pipeline entry
   std::u16string stopMessage_;
   JobOutcome outcome_;
 };
@@ -241,8 +269,8 @@ class Job {
 
 JobOutcome ExtractionJob(ArchiveSession& session, const std::u16string& destinationFolder,
                          const std::atomic<bool>& abortRequested, ExtractionDialog& dialog,
-                         FileSystem& files) {
-  Job job(session, destinationFolder, abortRequested, dialog, files);
+                         FileSystem& files, const JobTuning& tuning) {
+  Job job(session, destinationFolder, abortRequested, dialog, files, tuning);
   return job.Run();
 }
 

@@ -30,11 +30,18 @@ struct JobOutcome {
   uint32_t unsafeSkipped = 0;  // entries skipped because their name would leave the folder
 };
 
+// How the job decodes: on how many extra threads, and whether they may decode entries before the
+// job reaches them. The output is the same in every setting; only the speed differs.
+struct JobTuning {
+  int decoderThreads = 2;
+  bool speculate = true;
+};
+
 // Runs one whole job on the calling thread. `destinationFolder` ends with a separator;
 // `abortRequested` is raised by another thread and tested once per chunk. Ends by calling
 // dialog.SetBusy(false) on every path.
 JobOutcome ExtractionJob(ArchiveSession& session, const std::u16string& destinationFolder,
                          const std::atomic<bool>& abortRequested, ExtractionDialog& dialog,
-                         FileSystem& files);
+                         FileSystem& files, const JobTuning& tuning = {});
 
 }  // namespace ozr

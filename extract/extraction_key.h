@@ -8,6 +8,22 @@
 
 namespace ozr {
 
+// Decrypts the frames of an entry independently of each other: each call is given the chaining
+// value, the last ciphertext block of the frame before (zeros for an entry's first frame), so
+// frames can be decrypted on several threads. One per thread.
+class FrameDecryptor {
+ public:
+  struct Context;  // the library's per-thread state, defined by each backend
+
+  explicit FrameDecryptor(std::unique_ptr<Context> context);
+  ~FrameDecryptor();
+  // As ExtractionKey::Decrypt, starting from `chain` instead of the previous call's state.
+  bool Decrypt(const uint8_t* chain, uint8_t* data, uint32_t& length, bool final);
+
+ private:
+  std::unique_ptr<Context> context_;
+};
+
 class ExtractionKey {
  public:
   struct Handles;  // the library's objects, defined by each backend
@@ -28,6 +44,10 @@ class ExtractionKey {
   // beyond `length`, within `capacity`) and the chaining starts afresh. Non-final lengths must be
   // whole blocks. False when the library refuses.
   bool Encrypt(uint8_t* data, uint32_t& length, uint32_t capacity, bool final);
+
+  // A decryptor for independent frames; null when the library keeps the chaining inside the key
+  // (CryptoAPI), so that frames must be decrypted in order through Decrypt.
+  std::unique_ptr<FrameDecryptor> NewFrameDecryptor() const;
 
  private:
   std::unique_ptr<Handles> handles_;

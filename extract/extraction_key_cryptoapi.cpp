@@ -49,6 +49,13 @@ bool ExtractionKey::Encrypt(uint8_t* data, uint32_t& length, uint32_t capacity, 
   return true;
 }
 
+// The service keeps the chaining inside the key handle: frames are decrypted in order.
+struct FrameDecryptor::Context {};
+FrameDecryptor::FrameDecryptor(std::unique_ptr<Context> context) : context_(std::move(context)) {}
+FrameDecryptor::~FrameDecryptor() = default;
+bool FrameDecryptor::Decrypt(const uint8_t*, uint8_t*, uint32_t&, bool) { return false; }
+std::unique_ptr<FrameDecryptor> ExtractionKey::NewFrameDecryptor() const { return nullptr; }
+
 ExtractionKey DeriveExtractionKey(std::u16string_view password) {
   const auto length = static_cast<DWORD>(password.size());
   auto handles = std::make_unique<ExtractionKey::Handles>();

@@ -62,20 +62,59 @@ ExtractionKey::~ExtractionKey() {
   if (handles_) OPENSSL_cleanse(handles_->key.data(), handles_->key.size());
 }
 
+namespace {
+
+bool WholeBlocks(uint32_t length, bool final) {
+  return length % kBlock == 0 && (!final || length != 0);
+}
+
+// PKCS#5: the last byte n (1..16) and the n bytes that end the data all equal n.
+bool StripPadding(const uint8_t* data, uint32_t& length) {
+  const uint8_t pad = data[length - 1];
+  bool ok = pad >= 1 && pad <= kBlock;
+  for (uint32_t i = 1; ok && i <= pad; ++i) ok = data[length - i] == pad;
+  if (ok) length -= pad;
+  return ok;
+}
+
+}  // namespace
+
 bool ExtractionKey::Decrypt(uint8_t* data, uint32_t& length, bool final) {
   Handles& h = *handles_;
   if (!h.decryptor && !h.Restart(h.decryptor, false)) return false;
-  const bool wholeBlocks = length % kBlock == 0 && (!final || length != 0);
-  bool ok = wholeBlocks && Handles::Run(h.decryptor.get(), data, length);
-  if (ok && final) {
-    // PKCS#5: the last byte n (1..16) and the n bytes that end the data all equal n.
-    const uint8_t pad = data[length - 1];
-    ok = pad >= 1 && pad <= kBlock;
-    for (uint32_t i = 1; ok && i <= pad; ++i) ok = data[length - i] == pad;
-    if (ok) length -= pad;
-  }
+  bool ok = WholeBlocks(length, final) && Handles::Run(h.decryptor.get(), data, length);
+  if (ok && final) ok = StripPadding(data, length);
   if (final || !ok) ok = h.Restart(h.decryptor, false) && ok;
   return ok;
+}
+
+struct FrameDecryptor::Context {
+  std::array<uint8_t, 32> key{};
+  CipherContext cipher;
+};
+
+FrameDecryptor::FrameDecryptor(std::unique_ptr<Context> context) : context_(std::move(context)) {}
+FrameDecryptor::~FrameDecryptor() {
+  if (context_) OPENSSL_cleanse(context_->key.data(), context_->key.size());
+}
+
+bool FrameDecryptor::Decrypt(const uint8_t* chain, uint8_t* data, uint32_t& length, bool final) {
+  if (!WholeBlocks(length, final)) return false;
+  if (EVP_CipherInit_ex(context_->cipher.get(), EVP_aes_256_cbc(), nullptr, context_->key.data(),
+                        chain, 0) != 1 ||
+      EVP_CIPHER_CTX_set_padding(context_->cipher.get(), 0) != 1 ||
+      !ExtractionKey::Handles::Run(context_->cipher.get(), data, length)) {
+    return false;
+  }
+  return !final || StripPadding(data, length);
+}
+
+std::unique_ptr<FrameDecryptor> ExtractionKey::NewFrameDecryptor() const {
+  auto context = std::make_unique<FrameDecryptor::Context>();
+  context->key = handles_->key;
+  context->cipher.reset(EVP_CIPHER_CTX_new());
+  if (!context->cipher) return nullptr;
+  return std::make_unique<FrameDecryptor>(std::move(context));
 }
 
 bool ExtractionKey::Encrypt(uint8_t* data, uint32_t& length, uint32_t capacity, bool final) {

@@ -58,7 +58,7 @@ void Open(const std::vector<uint8_t>& archive, Opened& out) {
   }
 }
 
-std::vector<uint8_t> ThreeEntries(PackOptions options = testing::PlainOptions()) {
+std::vector<uint8_t> ThreeEntries(const PackOptions& options = testing::PlainOptions()) {
   return WriteArchiveToMemory({{u"readme.txt", Bytes("hello"), {}},
                                {u"docs\\a.txt", testing::MixedContent(3000, 1), {}},
                                {u"docs\\b.bin", testing::NoiseContent(200, 2), {}}},

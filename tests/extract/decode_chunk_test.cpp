@@ -80,17 +80,19 @@ TEST(DecodeChunk, WrongPasswordGivesOneOfTheTwoTexts) {
   }
 }
 
+void AppendU32(std::vector<uint8_t>& bytes, uint32_t value) {
+  bytes.resize(bytes.size() + 4);
+  StoreU32(&bytes[bytes.size() - 4], value);
+}
+
 // Hand-built frames for a one-entry archive: payloads stored without encryption.
 std::vector<uint8_t> ArchiveWithPayloads(const std::vector<std::vector<uint8_t>>& payloads) {
   std::vector<uint8_t> archive;
   uint64_t packed = 0;
   for (const auto& p : payloads) {
-    uint8_t field[4];
-    StoreU32(field, static_cast<uint32_t>(p.size()));
-    archive.insert(archive.end(), field, field + 4);
+    AppendU32(archive, static_cast<uint32_t>(p.size()));
     archive.insert(archive.end(), p.begin(), p.end());
-    StoreU32(field, ChunkSum(p.data(), static_cast<int32_t>(p.size())));
-    archive.insert(archive.end(), field, field + 4);
+    AppendU32(archive, ChunkSum(p.data(), static_cast<int32_t>(p.size())));
     packed += p.size() + 8;
   }
   EntryRecord record;

@@ -28,13 +28,32 @@ std::string Question(const char16_t* pattern, const std::u16string& arg, unsigne
   return "message Ошибка " + std::to_string(4 + icon) + " " + U8(FillIn(pattern, arg));
 }
 
+// Every test runs with the decoding on the job's thread, on one thread that waits for the job,
+// and on two threads that decode ahead: the conversation and the files must be the same.
+JobTuning gTuning;
+
+class ExtractionJobTest : public ::testing::TestWithParam<JobTuning> {
+ protected:
+  void SetUp() override { gTuning = GetParam(); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Tunings, ExtractionJobTest,
+                         ::testing::Values(JobTuning{0, false}, JobTuning{1, false},
+                                           JobTuning{2, true}),
+                         [](const auto& info) {
+                           return std::to_string(info.param.decoderThreads) + "threads" +
+                                  (info.param.speculate ? "Ahead" : "");
+                         });
+
 // A job over archive bytes kept in memory, extracting into a real temporary folder.
 struct JobRun {
   explicit JobRun(const std::vector<uint8_t>& archive) : files(NativeFileSystem()) {
     testing::OpenFromMemory(archive, session);
     for (const auto& [index, entry] : session.catalog) dialog.selection.push_back(int32_t(index));
   }
-  JobOutcome Run() { return ExtractionJob(session, folder.WithSeparator(), abort, dialog, *files); }
+  JobOutcome Run() {
+    return ExtractionJob(session, folder.WithSeparator(), abort, dialog, *files, gTuning);
+  }
   // The native path of an entry name under the folder.
   std::u16string PathOf(const std::u16string& name) {
     return files->JoinEntryPath(folder.WithSeparator(), name);
@@ -54,7 +73,7 @@ std::vector<PackEntry> NestedEntries() {
           {u"a\\g.txt", testing::MixedContent(200000, 2), {}}};
 }
 
-TEST(ExtractionJob, ExtractsNestedFoldersWithTheExactConversation) {
+TEST_P(ExtractionJobTest, ExtractsNestedFoldersWithTheExactConversation) {
   const auto entries = NestedEntries();
   JobRun run(WriteArchiveToMemory(entries, testing::EncryptedOptions(u"пароль")));
   run.dialog.password = u"пароль";
@@ -68,7 +87,7 @@ TEST(ExtractionJob, ExtractsNestedFoldersWithTheExactConversation) {
             (std::vector<std::string>{"password", "selection", "reset", Success(), "busy 0"}));
 }
 
-TEST(ExtractionJob, ProgressBarsMoveInEntriesAndPackedUnits) {
+TEST_P(ExtractionJobTest, ProgressBarsMoveInEntriesAndPackedUnits) {
   PackOptions options = testing::PlainOptions();
   options.compressionLevel = 0;
   JobRun run(WriteArchiveToMemory({{u"small", testing::NoiseContent(1000, 1), {}},
@@ -102,14 +121,14 @@ TEST(ExtractionJob, ProgressBarsMoveInEntriesAndPackedUnits) {
   EXPECT_EQ(run.dialog.calls, expected);
 }
 
-TEST(ExtractionJob, ExistingFoldersAreTakenSilently) {
+TEST_P(ExtractionJobTest, ExistingFoldersAreTakenSilently) {
   JobRun run(WriteArchiveToMemory(NestedEntries(), testing::PlainOptions()));
   fs::create_directories(run.folder.path() / "a" / "b");
   EXPECT_EQ(run.Run().end, JobEnd::kSucceeded);
   EXPECT_EQ(run.dialog.messages.size(), 1u);
 }
 
-TEST(ExtractionJob, FileWhereAFolderIsNeededAsksAtEachLevelThenSkips) {
+TEST_P(ExtractionJobTest, FileWhereAFolderIsNeededAsksAtEachLevelThenSkips) {
   JobRun run(WriteArchiveToMemory({{u"a\\b\\f.txt", Bytes("x"), {}}, {u"ok.txt", Bytes("y"), {}}},
                                   testing::PlainOptions()));
   testing::WriteFile(run.folder.path() / "a", Bytes("a plain file"));
@@ -128,7 +147,7 @@ TEST(ExtractionJob, FileWhereAFolderIsNeededAsksAtEachLevelThenSkips) {
   EXPECT_FALSE(run.dialog.unexpectedQuestion);
 }
 
-TEST(ExtractionJob, YesToAFolderQuestionStopsTheJob) {
+TEST_P(ExtractionJobTest, YesToAFolderQuestionStopsTheJob) {
   JobRun run(WriteArchiveToMemory({{u"a\\f.txt", Bytes("x"), {}}}, testing::PlainOptions()));
   testing::WriteFile(run.folder.path() / "a", Bytes("file"));
   run.dialog.answers = {kIdYes};
@@ -139,7 +158,7 @@ TEST(ExtractionJob, YesToAFolderQuestionStopsTheJob) {
                                       "busy 0", "reset"}));
 }
 
-TEST(ExtractionJob, OverwriteNoKeepsTheFileAndYesReplacesIt) {
+TEST_P(ExtractionJobTest, OverwriteNoKeepsTheFileAndYesReplacesIt) {
   const auto content = testing::MixedContent(5000, 3);
   for (const MessageAnswer answer : {kIdNo, kIdYes}) {
     JobRun run(WriteArchiveToMemory({{u"f.txt", content, {}}}, testing::PlainOptions()));
@@ -154,6 +173,29 @@ TEST(ExtractionJob, OverwriteNoKeepsTheFileAndYesReplacesIt) {
     EXPECT_EQ(run.dialog.Conversation()[4], Success());
     EXPECT_EQ(testing::ListTree(run.folder.path()), std::vector<std::string>{"f.txt"});
   }
+}
+
+TEST_P(ExtractionJobTest, SkippedEntriesDoNotDisturbTheOnesAfterThem) {
+  PackOptions options = testing::EncryptedOptions(u"pw");
+  options.chunkSize = 20000;
+  const std::vector<PackEntry> entries = {{u"a.bin", testing::NoiseContent(150000, 1), {}},
+                                          {u"b.bin", testing::MixedContent(150000, 2), {}},
+                                          {u"c.bin", testing::MixedContent(90000, 3), {}},
+                                          {u"d.bin", testing::NoiseContent(50000, 4), {}}};
+  JobRun run(WriteArchiveToMemory(entries, options));
+  run.dialog.password = u"pw";
+  run.dialog.selection = {3, 0, 1, 7, 2};  // out of order, with an index the archive lacks
+  for (const char* name : {"a.bin", "c.bin"})
+    testing::WriteFile(run.folder.path() / name, Bytes("keep"));
+  run.dialog.answers = {kIdNo, kIdNo};  // keep a.bin and c.bin
+  const JobOutcome outcome = run.Run();
+  EXPECT_EQ(outcome.end, JobEnd::kSucceeded);
+  EXPECT_EQ(outcome.written, 2u);
+  EXPECT_EQ(outcome.skipped, 3u);
+  EXPECT_EQ(ReadFile(run.folder.path() / "a.bin"), Bytes("keep"));
+  EXPECT_EQ(ReadFile(run.folder.path() / "b.bin"), entries[1].bytes);
+  EXPECT_EQ(ReadFile(run.folder.path() / "c.bin"), Bytes("keep"));
+  EXPECT_EQ(ReadFile(run.folder.path() / "d.bin"), entries[3].bytes);
 }
 
 // Where each frame of an entry starts.
@@ -174,7 +216,7 @@ struct ChunkFailure {
   const char16_t* message;
 };
 
-TEST(ExtractionJob, ChunkFailuresStopTheJobAndKeepTheOriginalFile) {
+TEST_P(ExtractionJobTest, ChunkFailuresStopTheJobAndKeepTheOriginalFile) {
   const ChunkFailure cases[] = {
       {"wrong password", [](auto&, auto&) {}, u"wrong", nullptr},
       {"payload byte flipped", [](auto& b, auto& f) { b[f[1] + 100] ^= 4; }, u"right", nullptr},
@@ -227,7 +269,7 @@ TEST(ExtractionJob, ChunkFailuresStopTheJobAndKeepTheOriginalFile) {
   }
 }
 
-TEST(ExtractionJob, ChecksumMismatchDeletesTheEntryAndStops) {
+TEST_P(ExtractionJobTest, ChecksumMismatchDeletesTheEntryAndStops) {
   auto archive = WriteArchiveToMemory({{u"f.txt", testing::MixedContent(1000, 1), {}}},
                                       testing::PlainOptions());
   const uint64_t directory = archive.size() - LoadU32(&archive[archive.size() - 4]);
@@ -240,7 +282,7 @@ TEST(ExtractionJob, ChecksumMismatchDeletesTheEntryAndStops) {
   EXPECT_TRUE(testing::ListTree(run.folder.path()).empty());
 }
 
-TEST(ExtractionJob, AbortAtAChunkOfTheSecondEntryLeavesTheFirst) {
+TEST_P(ExtractionJobTest, AbortAtAChunkOfTheSecondEntryLeavesTheFirst) {
   PackOptions options = testing::EncryptedOptions(u"pw");
   options.chunkSize = 10000;
   const auto first = testing::MixedContent(30000, 1);
@@ -263,7 +305,7 @@ TEST(ExtractionJob, AbortAtAChunkOfTheSecondEntryLeavesTheFirst) {
   EXPECT_EQ(run.dialog.calls[run.dialog.calls.size() - 2], "busy 0");
 }
 
-TEST(ExtractionJob, EmptyPasswordOnEncryptedArchiveTouchesNoBar) {
+TEST_P(ExtractionJobTest, EmptyPasswordOnEncryptedArchiveTouchesNoBar) {
   JobRun run(WriteArchiveToMemory({{u"f", Bytes("x"), {}}}, testing::EncryptedOptions(u"pw")));
   EXPECT_EQ(run.Run().end, JobEnd::kNoPassword);
   EXPECT_EQ(run.dialog.calls,
@@ -271,7 +313,7 @@ TEST(ExtractionJob, EmptyPasswordOnEncryptedArchiveTouchesNoBar) {
                                       "busy 0"}));
 }
 
-TEST(ExtractionJob, UnencryptedArchiveIgnoresThePasswordBox) {
+TEST_P(ExtractionJobTest, UnencryptedArchiveIgnoresThePasswordBox) {
   for (const char16_t* password : {u"", u"anything"}) {
     JobRun run(WriteArchiveToMemory({{u"f", Bytes("x"), {}}}, testing::PlainOptions()));
     run.dialog.password = password;
@@ -280,7 +322,7 @@ TEST(ExtractionJob, UnencryptedArchiveIgnoresThePasswordBox) {
   }
 }
 
-TEST(ExtractionJob, UnsafeNamesNeverLeaveTheFolder) {
+TEST_P(ExtractionJobTest, UnsafeNamesNeverLeaveTheFolder) {
   std::vector<std::u16string> unsafe = {
       u"..\\escape.txt",  u"a\\..\\..\\escape.txt", u"C:\\x.txt", u"a\\b:stream",
       u"/tmp/escape.txt", u"a/../../escape.txt",    u".."};
@@ -310,7 +352,7 @@ TEST(ExtractionJob, UnsafeNamesNeverLeaveTheFolder) {
   EXPECT_TRUE(testing::ListTree(stopping.folder.path()).empty());
 }
 
-TEST(ExtractionJob, ALongNameUnderADeepFolderIsWrittenWhole) {
+TEST_P(ExtractionJobTest, ALongNameUnderADeepFolderIsWrittenWhole) {
   // 250 units of name under a folder already about 100 units deep: beyond the old 260-unit paths.
   const std::u16string name = std::u16string(120, u'd') + u"\\" + std::u16string(125, u'f');
   JobRun run(WriteArchiveToMemory({{name, Bytes("long"), {}}}, testing::PlainOptions()));
@@ -318,16 +360,10 @@ TEST(ExtractionJob, ALongNameUnderADeepFolderIsWrittenWhole) {
   fs::create_directory(deep);
   const std::u16string destination =
       deep.u16string() + static_cast<char16_t>(fs::path::preferred_separator);
-  ASSERT_EQ(ExtractionJob(run.session, destination, run.abort, run.dialog, *run.files).end,
+  ASSERT_EQ(ExtractionJob(run.session, destination, run.abort, run.dialog, *run.files, gTuning).end,
             JobEnd::kSucceeded);
   EXPECT_EQ(ReadFile(fs::path(run.files->JoinEntryPath(destination, name))), Bytes("long"));
 }
-
-}  // namespace
-}  // namespace ozr
-
-namespace ozr {
-namespace {
 
 // The native file system with writes or the final move made to fail.
 class FailingFileSystem : public FileSystem {
@@ -378,7 +414,7 @@ class FailingFileSystem : public FileSystem {
   bool failMove_;
 };
 
-TEST(ExtractionJob, OutputFailuresNeverCostTheExistingFile) {
+TEST_P(ExtractionJobTest, OutputFailuresNeverCostTheExistingFile) {
   struct Case {
     const char* what;
     bool failWrites, failMove;
@@ -395,8 +431,8 @@ TEST(ExtractionJob, OutputFailuresNeverCostTheExistingFile) {
     FailingFileSystem files(c.failWrites, c.failMove);
     testing::WriteFile(run.folder.path() / "f.txt", Bytes("precious"));
     run.dialog.answers = {kIdYes, c.answer};
-    const JobOutcome outcome =
-        ExtractionJob(run.session, run.folder.WithSeparator(), run.abort, run.dialog, files);
+    const JobOutcome outcome = ExtractionJob(run.session, run.folder.WithSeparator(), run.abort,
+                                             run.dialog, files, gTuning);
     EXPECT_EQ(outcome.end, c.end) << c.what;
     EXPECT_EQ(ReadFile(run.folder.path() / "f.txt"), Bytes("precious")) << c.what;
     EXPECT_EQ(testing::ListTree(run.folder.path()), std::vector<std::string>{"f.txt"}) << c.what;

@@ -1,0 +1,239 @@
+// The pipeline's shared state lives under one lock. Frames get sequence numbers in file order as
+// they are read; slot seq % kSlots holds frame seq from its reading until the job has taken it, so
+// the threads can run at most kSlots frames ahead of the job.
+#include "extract/frame_pipeline.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "archive/failure.h"
+#include "extract/sequential_reader.h"
+#include "platform/threads.h"
+#include "ui/texts.h"
+
+namespace ozr {
+
+namespace {
+constexpr size_t kSlotsPerThread = 3;
+constexpr size_t kChainSize = 16;
+}  // namespace
+
+struct FramePipeline::Slot {
+  enum class State { kFree, kClaimed, kReady };
+  State state = State::kFree;
+  size_t entry = 0;
+  ChunkBuffer input;
+  ChunkBuffer output;
+  StoredFrame stored;
+  uint8_t chain[kChainSize] = {};
+  // Set when the key keeps the chaining itself and the frame was decrypted in order while read.
+  bool decryptedInOrder = false;
+  bool decryptedOk = false;
+  uint32_t payloadLength = 0;
+  uint32_t inflatedLength = 0;
+  bool last = false;
+  bool failed = false;
+  std::u16string failure;
+};
+
+struct FramePipeline::Shared {
+  Shared(ReadableFile& archive, ExtractionKey* key, std::vector<PipelineEntry> entries)
+      : reader(archive), key(key), entries(std::move(entries)) {}
+
+  SequentialReader reader;
+  ExtractionKey* key;
+  const std::vector<PipelineEntry> entries;
+  bool speculate = false;
+  std::vector<std::unique_ptr<Slot>> slots;
+  std::vector<std::unique_ptr<FrameDecryptor>> decryptors;  // one per worker
+  std::vector<std::unique_ptr<Thread>> threads;
+
+  Mutex mutex;
+  ConditionVariable changed;
+  // Reading position: the entry being read and the bytes of its stream taken so far.
+  size_t readEntry = 0;
+  uint64_t readConsumed = 0;
+  uint8_t lastCipherBlock[kChainSize] = {};
+  size_t allowedEnd = 0;    // without speculation, entries below this may be read
+  size_t abandonedEnd = 0;  // entries below this are not read any more
+  uint64_t nextClaim = 0;
+  uint64_t nextTake = 0;
+  bool headTaken = false;  // the head slot was handed to the job by Next
+  bool stopping = false;
+
+  Slot& SlotOf(uint64_t seq) { return *slots[seq % slots.size()]; }
+};
+
+FramePipeline::FramePipeline(ReadableFile& archive, ExtractionKey* key,
+                             std::vector<PipelineEntry> entries, int threads, bool speculate)
+    : shared_(std::make_unique<Shared>(archive, key, std::move(entries))) {
+  Shared& s = *shared_;
+  const int workers = std::max(threads, 1);
+  for (int i = 0; i < workers && key != nullptr; ++i) {
+    s.decryptors.push_back(key->NewFrameDecryptor());
+  }
+  // A key that keeps its own chaining must see the frames in order: one reader decrypts them.
+  const bool ordered = key != nullptr && (s.decryptors.empty() || !s.decryptors[0]);
+  if (ordered) threads = std::min(threads, 1);
+  s.speculate = speculate && !ordered;
+  s.slots.resize(kSlotsPerThread * static_cast<size_t>(workers) + 1);
+  for (auto& slot : s.slots) slot = std::make_unique<Slot>();
+  for (int i = 0; i < threads; ++i) {
+    auto thread = std::make_unique<Thread>([this, i] { WorkerLoop(i); });
+    if (!thread->Start()) break;  // fewer threads, or none: the job's thread decodes then
+    s.threads.push_back(std::move(thread));
+  }
+}
+
+FramePipeline::~FramePipeline() {
+  {
+    MutexLock lock(shared_->mutex);
+    shared_->stopping = true;
+  }
+  shared_->changed.NotifyAll();
+  for (auto& thread : shared_->threads) thread->Join();
+}
+
+bool FramePipeline::ClaimAndRead(size_t& seq, int worker) {
+  (void)worker;
+  Shared& s = *shared_;
+  if (s.readEntry < s.abandonedEnd) {
+    s.readEntry = s.abandonedEnd;
+    s.readConsumed = 0;
+  }
+  if (s.readEntry >= s.entries.size()) return false;
+  if (!s.speculate && s.readEntry >= s.allowedEnd) return false;
+  Slot& slot = s.SlotOf(s.nextClaim);
+  if (slot.state != Slot::State::kFree) return false;
+  seq = s.nextClaim++;
+  slot.state = Slot::State::kClaimed;
+  slot.entry = s.readEntry;
+  slot.failed = false;
+  slot.failure.clear();
+  slot.decryptedInOrder = false;
+  const PipelineEntry& entry = s.entries[s.readEntry];
+  if (s.readConsumed == 0) {
+    s.reader.Seek(entry.streamStart);
+    std::memset(s.lastCipherBlock, 0, kChainSize);
+  }
+  try {
+    slot.stored = ReadStoredFrame(s.reader, entry.packedSize, s.readConsumed, slot.input);
+    const uint32_t stored = slot.stored.storedLength;
+    std::memcpy(slot.chain, s.lastCipherBlock, kChainSize);
+    if (stored >= kChainSize) {
+      std::memcpy(s.lastCipherBlock, slot.input.data() + stored - kChainSize, kChainSize);
+    }
+    s.readConsumed += stored + kFrameOverhead;
+    slot.last = slot.stored.final;
+    slot.payloadLength = stored;
+    if (s.key != nullptr && !s.decryptors[0]) {
+      slot.decryptedInOrder = true;
+      slot.decryptedOk = s.key->Decrypt(slot.input.data(), slot.payloadLength, slot.stored.final);
+    }
+  } catch (const Failure& failure) {
+    slot.failed = true;
+    slot.failure = failure.text();
+    slot.last = true;
+  }
+  if (slot.last) {
+    ++s.readEntry;
+    s.readConsumed = 0;
+  }
+  return true;
+}
+
+void FramePipeline::Decode(Slot& slot, int worker) {
+  if (slot.failed) return;
+  Shared& s = *shared_;
+  try {
+    uint32_t length = slot.payloadLength;
+    if (s.key != nullptr) {
+      const bool ok = slot.decryptedInOrder
+                          ? slot.decryptedOk
+                          : s.decryptors[static_cast<size_t>(worker)]->Decrypt(
+                                slot.chain, slot.input.data(), length, slot.stored.final);
+      if (!ok) throw Failure(text::kDecryptFailed);
+    }
+    slot.inflatedLength = CheckAndInflate(slot.stored, length, slot.input, slot.output);
+  } catch (const Failure& failure) {
+    slot.failed = true;
+    slot.failure = failure.text();
+  }
+}
+
+void FramePipeline::WorkerLoop(int worker) {
+  Shared& s = *shared_;
+  for (;;) {
+    size_t seq = 0;
+    {
+      MutexLock lock(s.mutex);
+      while (!s.stopping && !ClaimAndRead(seq, worker)) s.changed.Wait(s.mutex);
+      if (s.stopping) return;
+    }
+    Slot& slot = s.SlotOf(seq);
+    Decode(slot, worker);
+    {
+      MutexLock lock(s.mutex);
+      slot.state = Slot::State::kReady;
+    }
+    s.changed.NotifyAll();
+  }
+}
+
+// With the lock held: gives the slot the job has finished with back to the threads.
+void FramePipeline::FreeHead() {
+  Shared& s = *shared_;
+  s.SlotOf(s.nextTake).state = Slot::State::kFree;
+  ++s.nextTake;
+  s.headTaken = false;
+  s.changed.NotifyAll();
+}
+
+DecodedFrame FramePipeline::Next(size_t entry) {
+  Shared& s = *shared_;
+  MutexLock lock(s.mutex);
+  if (s.headTaken) FreeHead();
+  if (!s.speculate && s.allowedEnd <= entry) {
+    s.allowedEnd = entry + 1;
+    s.changed.NotifyAll();
+  }
+  for (;;) {
+    if (s.nextTake < s.nextClaim && s.SlotOf(s.nextTake).state == Slot::State::kReady) break;
+    size_t seq = 0;
+    if (s.threads.empty() && ClaimAndRead(seq, 0)) {
+      Decode(s.SlotOf(seq), 0);
+      s.SlotOf(seq).state = Slot::State::kReady;
+      continue;
+    }
+    // Without threads nothing else can produce the frame: the entry has no frame left to give.
+    if (s.threads.empty()) throw Failure(text::kChunkReadFailed);
+    s.changed.Wait(s.mutex);
+  }
+  Slot& head = s.SlotOf(s.nextTake);
+  if (head.entry != entry) throw Failure(text::kChunkReadFailed);  // never: entries come in order
+  if (head.failed) {
+    const std::u16string failure = head.failure;
+    FreeHead();
+    throw Failure(failure);
+  }
+  s.headTaken = true;
+  return {head.stored.storedLength, head.inflatedLength, head.output.data(), head.last};
+}
+
+void FramePipeline::Skip(size_t entry) {
+  Shared& s = *shared_;
+  MutexLock lock(s.mutex);
+  if (s.headTaken) FreeHead();
+  s.abandonedEnd = std::max(s.abandonedEnd, entry + 1);
+  // Frames of the entry already read stay in order at the head; they are dropped as they finish.
+  while (s.nextTake < s.nextClaim && s.SlotOf(s.nextTake).entry <= entry) {
+    if (s.SlotOf(s.nextTake).state == Slot::State::kReady) {
+      FreeHead();
+    } else {
+      s.changed.Wait(s.mutex);
+    }
+  }
+  s.changed.NotifyAll();
+}
+
+}  // namespace ozr
