@@ -1,5 +1,7 @@
 // The terminal through POSIX calls: UTF-8 on both output streams, termios for the silent password
 // prompt, a signal handler for Ctrl+C, /proc/self/exe for the tool's own folder.
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
@@ -16,8 +18,17 @@ namespace ozr::cli {
 namespace {
 
 std::atomic<bool> interrupted{false};
+// Written by the signal handler. Any thread may take the signal (the job decodes on worker
+// threads), so a read waiting on the main thread learns of it here rather than from EINTR.
+int wakeUp[2] = {-1, -1};
 
-void OnInterrupt(int) { interrupted.store(true); }
+void OnInterrupt(int) {
+  interrupted.store(true);
+  if (wakeUp[1] >= 0) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(wakeUp[1], &byte, 1);
+  }
+}
 
 // Turns the terminal's echo off for its lifetime.
 class EchoOff {
@@ -59,15 +70,19 @@ class PosixConsole final : public Console {
     return ::isatty(fd) == 1;
   }
 
-  // Byte by byte, so that nothing beyond the line is taken from the input and a signal ends the
-  // wait (the handler is installed without SA_RESTART).
+  // Byte by byte, so that nothing beyond the line is taken from the input; Ctrl+C ends the wait.
   bool ReadLine(std::u16string& line) override {
     std::fflush(stdout);
     std::string bytes;
     for (;;) {
+      pollfd waits[2] = {{STDIN_FILENO, POLLIN, 0}, {wakeUp[0], POLLIN, 0}};
+      const int ready = ::poll(waits, wakeUp[0] >= 0 ? 2 : 1, -1);
+      if (interrupted.load()) return false;
+      if (ready < 0 && errno == EINTR) continue;
+      if (ready < 0) return false;
       char c = 0;
       const ssize_t n = ::read(STDIN_FILENO, &c, 1);
-      if (n < 0 && errno == EINTR && !interrupted.load()) continue;
+      if (n < 0 && errno == EINTR) continue;
       if (n <= 0) return false;
       if (c == '\n') break;
       bytes += c;
@@ -94,6 +109,7 @@ class PosixConsole final : public Console {
 std::unique_ptr<Console> NativeConsole() { return std::make_unique<PosixConsole>(); }
 
 const std::atomic<bool>& CatchInterrupt() {
+  if (wakeUp[0] < 0 && ::pipe2(wakeUp, O_CLOEXEC | O_NONBLOCK) != 0) wakeUp[0] = wakeUp[1] = -1;
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);

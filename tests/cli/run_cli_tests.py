@@ -390,13 +390,14 @@ SUITE = [test_usage_and_help, test_round_trips, test_passwords, test_damaged_arc
 
 def run_on_terminal(ozr, args, cwd, script, timeout=30):
     """Runs with a pseudo-terminal as stdin, stdout and stderr; `script` is a list of (text to
-    wait for, text to type). Returns the exit status and everything the terminal showed."""
+    wait for, text to type or a signal to send). Returns the exit status and everything the
+    terminal showed."""
     pid, fd = pty.fork()
     if pid == 0:
         os.chdir(cwd)
         os.execv(ozr.path, [ozr.path] + args)
     shown, seen, deadline = b"", 0, time.time() + timeout
-    script = [(w.encode(), t.encode()) for w, t in script]
+    script = [(w.encode(), t if isinstance(t, int) else t.encode()) for w, t in script]
     while True:
         if time.time() > deadline:
             os.kill(pid, signal.SIGKILL)
@@ -412,7 +413,11 @@ def run_on_terminal(ozr, args, cwd, script, timeout=30):
             shown += data
         if script and script[0][0] in shown[seen:]:
             seen = shown.index(script[0][0], seen) + len(script[0][0])
-            os.write(fd, script.pop(0)[1])
+            action = script.pop(0)[1]
+            if isinstance(action, int):
+                os.kill(pid, action)
+            else:
+                os.write(fd, action)
     _, status = os.waitpid(pid, 0)
     os.close(fd)
     return os.waitstatus_to_exitcode(status), shown.decode().replace("\r\n", "\n")
@@ -449,7 +454,24 @@ def test_terminal_questions_and_bar(ozr, craft, box):
     check(code == 0 and shown == "", f"-q on a terminal: {code}\n{shown!r}")
 
 
-TERMINAL_SUITE = [test_terminal_password_prompt, test_terminal_questions_and_bar]
+def test_terminal_ctrl_c(ozr, craft, box):
+    write(os.path.join(box, "src", "a.txt"), b"new")
+    write(os.path.join(box, "src", "z.bin"), random.Random(3).randbytes(3000000))
+    expect(ozr.run(["pack", "a.ozr", "src", "-q"], box), 0, "", "")
+    write(os.path.join(box, "out", "src", "a.txt"), b"old")
+    # Ctrl+C at the question: it is answered as without a terminal, and the job stops at the
+    # first chunk of the next entry, whose partial file is removed.
+    code, shown = run_on_terminal(ozr, ["extract", "a.ozr", "-o", "out"], box,
+                                  [("[д/н] ", signal.SIGINT)])
+    check(code == 130 and "Перезаписать? [д/н] \nнет\n" in shown and
+          shown.endswith("\rПрервано пользователем.\n"),
+          f"Ctrl+C: {code}\n{shown!r}")
+    check(files_under(os.path.join(box, "out")) == ["src/a.txt"], "files after Ctrl+C")
+    check(read(os.path.join(box, "out", "src", "a.txt")) == b"old", "kept file changed")
+
+
+TERMINAL_SUITE = [test_terminal_password_prompt, test_terminal_questions_and_bar,
+                  test_terminal_ctrl_c]
 
 
 # --- the two builds against each other ---------------------------------------------------------
