@@ -85,7 +85,8 @@ int RunExtract(const Arguments& arguments, Console& console, FileSystem& files,
   DialogSettings settings;
   settings.encrypted = session.header.encrypted();
   settings.password = arguments.password;
-  settings.canAsk = console.IsTerminal(Stream::kInput);
+  // A question needs someone who sees it (on stderr) and can answer it (on stdin).
+  settings.canAsk = console.IsTerminal(Stream::kInput) && console.IsTerminal(Stream::kError);
   settings.overwrite =
       arguments.overwrite.value_or(settings.canAsk ? OverwriteMode::kAsk : OverwriteMode::kNo);
   settings.progress = !arguments.quiet && console.IsTerminal(Stream::kError);

@@ -66,7 +66,8 @@ MessageAnswer TerminalDialog::ShowMessage(const Message& message) {
       const std::u16string& success = settings_.successText.empty() ? shown : settings_.successText;
       console_.Write(Stream::kOutput, success + u"\n");
     }
-  } else {
+  } else if (!(interrupted_.load() && message.text == ozr::text::kEnterPassword)) {
+    // (A password prompt left with Ctrl+C is no forgotten password.)
     console_.Write(Stream::kError, shown + u"\n");
   }
   return kIdOk;

@@ -60,13 +60,6 @@ TEST(AutomaticAnswer, FollowsOverwriteModeAndTerminal) {
   }
 }
 
-TEST(ReportAutomaticAnswer, OnlyAReplacedFileGoesUnreported) {
-  EXPECT_FALSE(ReportAutomaticAnswer(Question::kOverwrite, kIdYes));
-  EXPECT_TRUE(ReportAutomaticAnswer(Question::kOverwrite, kIdNo));
-  EXPECT_TRUE(ReportAutomaticAnswer(Question::kFileFailed, kIdYes));
-  EXPECT_TRUE(ReportAutomaticAnswer(Question::kUnsafeName, kIdNo));
-}
-
 TEST(ParseAnswer, RussianAndEnglishInAnyCase) {
   const std::vector<std::pair<std::u16string, std::optional<MessageAnswer>>> cases = {
       {u"д", kIdYes},          {u"Да", kIdYes},       {u" ДА ", kIdYes},

@@ -86,34 +86,6 @@ TEST(CollectSources, DotAndDotDotGiveTheContentOnly) {
   EXPECT_EQ(Names(up), (std::vector<std::u16string>{u"sub\\f"}));
 }
 
-TEST(CollectSources, EmptyFilesAndFoldersAreLeftOutWithAWarning) {
-  TempFolder t;
-  const fs::path root = t.path() / "r";
-  Put(root / "full", 1);
-  Put(root / "empty", 0);
-  fs::create_directories(root / "hollow");
-  fs::create_directories(t.path() / "lone");
-  const SourceList list = CollectSources({Text(root), Text(t.path() / "lone")}, u"");
-  EXPECT_EQ(Names(list), (std::vector<std::u16string>{u"r\\full"}));
-  std::vector<std::u16string> warnings = list.warnings;
-  std::sort(warnings.begin(), warnings.end());
-  std::vector<std::u16string> expected = {
-      FillIn(ozr::text::kPackEmptyEntry, Text(root / "empty")),
-      FillIn(text::kEmptyFolderSkipped, Text(root / "hollow")),
-      FillIn(text::kEmptyFolderSkipped, Text(t.path() / "lone")),
-  };
-  std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(warnings, expected);
-}
-
-TEST(CollectSources, TheArchiveBeingWrittenIsNeverAnEntry) {
-  TempFolder t;
-  Put(t.path() / "d" / "a", 1);
-  Put(t.path() / "d" / "out.ozr", 100);
-  const SourceList list = CollectSources({Text(t.path() / "d")}, Text(t.path() / "d" / "out.ozr"));
-  EXPECT_EQ(Names(list), (std::vector<std::u16string>{u"d\\a"}));
-}
-
 TEST(CollectSources, RefusesWhatTheArchiveCannotHoldFaithfully) {
   TempFolder t;
   Put(t.path() / "x" / "same.txt", 1);

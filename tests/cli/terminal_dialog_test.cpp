@@ -152,26 +152,24 @@ TEST(TerminalDialog, SuccessGoesToStdoutAndEverythingElseToStderr) {
     Message message;
     bool quiet;
     std::u16string successText;
+    bool interrupted;
     std::u16string out;
     std::u16string err;
   };
   const Message success{ozr::text::kExtractionSucceeded, ozr::text::kCaptionSuccess,
                         kMbIconInformation};
+  const Message chunk{ozr::text::kChunkSumMismatch, ozr::text::kCaptionErrorBang, kMbIconError};
+  const Message noPassword{ozr::text::kEnterPassword, ozr::text::kCaptionError, kMbIconWarning};
+  const Message hostile{FillIn(ozr::text::kUnsafeEntryName, u"\x1b[2J"), u"", kMbOk};
   const std::vector<Case> cases = {
-      {"success", success, false, u"", u"Выбранные файлы успешно распакованы.\n", u""},
-      {"quiet", success, true, u"", u"", u""},
-      {"test", success, false, text::kTestSucceeded, u"Все файлы архива исправны.\n", u""},
-      {"chunk failure",
-       {ozr::text::kChunkSumMismatch, ozr::text::kCaptionErrorBang, kMbIconError},
-       true,
-       u"",
-       u"",
+      {"success", success, false, u"", false, u"Выбранные файлы успешно распакованы.\n", u""},
+      {"quiet", success, true, u"", false, u"", u""},
+      {"test", success, false, text::kTestSucceeded, false, u"Все файлы архива исправны.\n", u""},
+      {"chunk failure, quiet", chunk, true, u"", false, u"",
        u"Введен неверный пароль (контрольные суммы не совпали).\n"},
-      {"hostile name",
-       {FillIn(ozr::text::kUnsafeEntryName, u"\x1b[2J"), ozr::text::kCaptionError, kMbOk},
-       false,
-       u"",
-       u"",
+      {"no password", noPassword, false, u"", false, u"", u"Введите пароль.\n"},
+      {"prompt left with Ctrl+C", noPassword, false, u"", true, u"", u""},
+      {"hostile name", hostile, false, u"", false, u"",
        u"Недопустимое имя файла в архиве: \uFFFD[2J.\nПрервать распаковку?\n"},
   };
   for (const Case& c : cases) {
@@ -179,7 +177,8 @@ TEST(TerminalDialog, SuccessGoesToStdoutAndEverythingElseToStderr) {
     DialogSettings settings;
     settings.quiet = c.quiet;
     settings.successText = c.successText;
-    TerminalDialog dialog(console, {}, settings, notInterrupted);
+    const std::atomic<bool> interrupted{c.interrupted};
+    TerminalDialog dialog(console, {}, settings, interrupted);
     EXPECT_EQ(dialog.ShowMessage(c.message), kIdOk) << c.name;
     EXPECT_EQ(console.out, c.out) << c.name;
     EXPECT_EQ(console.err, c.err) << c.name;
