@@ -223,19 +223,20 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
   CLI::App app("", "ozr");
   RawCommandLine raw;
   const Commands commands = Describe(app, raw);
-  const CLI::App* chosen = nullptr;
+  const auto chosenCommand = [&commands]() -> const CLI::App* {
+    for (const CLI::App* c : {commands.list, commands.test, commands.extract, commands.pack}) {
+      if (c->parsed()) return c;
+    }
+    return nullptr;
+  };
   try {
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     app.parse(reversed);
   } catch (const CLI::ParseError& error) {
-    for (const CLI::App* c : {commands.list, commands.test, commands.extract, commands.pack}) {
-      if (c->parsed()) chosen = c;
-    }
+    const CLI::App* chosen = chosenCommand();
     return Usage(DescribeParseError(error), chosen ? chosen->get_name() : "");
   }
-  for (const CLI::App* c : {commands.list, commands.test, commands.extract, commands.pack}) {
-    if (c->parsed()) chosen = c;
-  }
+  const CLI::App* chosen = chosenCommand();
   const std::string name = chosen ? chosen->get_name() : "";
   if (raw.help) return {ParsedCommandLine::Kind::kHelp, {}, HelpOf(name)};
   if (chosen == nullptr) {

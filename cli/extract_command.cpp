@@ -85,8 +85,10 @@ int RunExtract(const Arguments& arguments, Console& console, FileSystem& files,
   DialogSettings settings;
   settings.encrypted = session.header.encrypted();
   settings.password = arguments.password;
-  // A question needs someone who sees it (on stderr) and can answer it (on stdin).
-  settings.canAsk = console.IsTerminal(Stream::kInput) && console.IsTerminal(Stream::kError);
+  // A question needs someone who sees it (on stderr) and can answer it (on stdin). Testing writes
+  // nothing, so its only question (an unsafe name) is answered as without a terminal.
+  settings.canPrompt = console.IsTerminal(Stream::kInput) && console.IsTerminal(Stream::kError);
+  settings.canAsk = settings.canPrompt && !testing;
   settings.overwrite =
       arguments.overwrite.value_or(settings.canAsk ? OverwriteMode::kAsk : OverwriteMode::kNo);
   settings.progress = !arguments.quiet && console.IsTerminal(Stream::kError);

@@ -22,7 +22,7 @@ std::u16string AnswerWord(MessageAnswer answer) {
 std::u16string TerminalDialog::ReadPassword() {
   if (!settings_.encrypted) return {};
   if (settings_.password) return *settings_.password;
-  if (!settings_.canAsk) return {};
+  if (!settings_.canPrompt) return {};
   line_.Clear();
   for (;;) {
     std::u16string typed;

@@ -19,9 +19,10 @@ struct DialogSettings {
   bool encrypted = false;                  // the archive needs a password
   std::optional<std::u16string> password;  // given with -p
   OverwriteMode overwrite = OverwriteMode::kNo;
-  bool canAsk = false;    // a terminal is on the input: prompts and questions may be shown
-  bool progress = false;  // draw the bar on stderr
-  bool quiet = false;     // leave the success message out
+  bool canPrompt = false;  // a terminal is attached: the password may be asked for
+  bool canAsk = false;     // the same for Yes/No questions
+  bool progress = false;   // draw the bar on stderr
+  bool quiet = false;      // leave the success message out
   // Shown instead of the job's success message when not empty (testing writes nothing, so
   // "unpacked successfully" would not be true).
   std::u16string successText;

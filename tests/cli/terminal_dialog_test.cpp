@@ -21,7 +21,7 @@ TEST(TerminalDialog, PasswordComesFromTheCommandLineOrASilentPrompt) {
     const char* name;
     bool encrypted;
     std::optional<std::u16string> given;
-    bool canAsk;
+    bool canPrompt;
     std::deque<std::u16string> typed;
     std::u16string password;
     int prompts;
@@ -51,7 +51,7 @@ TEST(TerminalDialog, PasswordComesFromTheCommandLineOrASilentPrompt) {
     DialogSettings settings;
     settings.encrypted = c.encrypted;
     settings.password = c.given;
-    settings.canAsk = c.canAsk;
+    settings.canPrompt = c.canPrompt;
     TerminalDialog dialog(console, {}, settings, notInterrupted);
     EXPECT_EQ(dialog.ReadPassword(), c.password) << c.name;
     EXPECT_EQ(console.secretReads, c.prompts) << c.name;
