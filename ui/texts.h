@@ -47,6 +47,13 @@ inline constexpr char16_t kInvalidDestination[] = u"Недопустимая д�
 inline constexpr char16_t kThreadStartFailed[] = u"Ошибка создания потока распаковки.";
 inline constexpr char16_t kAbortQuestion[] = u"Прервать процесс распаковки?";
 inline constexpr char16_t kFinishFirst[] = u"Сначала завершите распаковку.";
+inline constexpr char16_t kBrowseTitle[] = u"Выберите директорию для распаковки";
+
+// The open-file dialog of the start-up choice: its title and its filters (text, pattern).
+inline constexpr char16_t kOpenArchiveTitle[] = u"Открыть архив...";
+inline constexpr char16_t kFilterArchives[] = u"Архивные файлы (*.ozr)";
+inline constexpr char16_t kFilterSelfExtracting[] = u"Самораспаковывающиеся архивы (*.exe)";
+inline constexpr char16_t kFilterAllFiles[] = u"Все файлы (*.*)";
 
 }  // namespace ozr::text
 

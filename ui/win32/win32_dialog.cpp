@@ -1,0 +1,169 @@
+// The Windows side of the dialog interfaces: each call becomes messages to the dialog's controls.
+#include "ui/win32/win32_dialog.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <climits>
+
+#include "ui/win32/choosers.h"
+#include "ui/win32/entry_list.h"
+#include "ui/win32/extraction_worker.h"
+#include "ui/win32/wide.h"
+
+namespace ozr::win32 {
+
+namespace {
+
+// The controls that SetBusy switches, in the order it switches them, and whether each is enabled
+// while a job runs. The others (texts, comment, destination, progress bars) are never disabled.
+struct BusySwitch {
+  ControlId control;
+  bool enabledWhileBusy;
+};
+constexpr BusySwitch kBusySwitches[] = {
+    {kPasswordField, false}, {kBrowseButton, false}, {kEntryList, false},
+    {kExtractButton, false}, {kAbortButton, true},   {kSelectAllButton, false},
+};
+
+WPARAM ClampToInt(uint64_t value) {
+  return static_cast<WPARAM>(std::min<uint64_t>(value, INT_MAX));
+}
+
+}  // namespace
+
+void OnDialogThread(const UnpackerState& state, const std::function<void()>& action) {
+  if (GetCurrentThreadId() == state.dialogThread) {
+    action();
+    return;
+  }
+  // A destroyed dialog makes SendMessageW return at once without running the action.
+  SendMessageW(state.dialog, kRunOnDialogThread, 0, reinterpret_cast<LPARAM>(&action));
+}
+
+void Win32Dialog::SetControlText(ControlId control, const std::u16string& text) {
+  OnDialogThread(state_, [&] { SetDlgItemTextW(state_.dialog, control, Wide(text)); });
+}
+
+void Win32Dialog::SetCaption(const std::u16string& text) {
+  OnDialogThread(state_, [&] { SetWindowTextW(state_.dialog, Wide(text)); });
+}
+
+void Win32Dialog::AppendListItem(const std::u16string& text) {
+  OnDialogThread(state_, [&] { SendToControl(kEntryList, LB_ADDSTRING, 0, WideParam(text)); });
+}
+
+void Win32Dialog::DisableControl(ControlId control) {
+  OnDialogThread(state_, [&] { EnableWindow(Control(control), FALSE); });
+}
+
+MessageAnswer Win32Dialog::ShowMessage(const Message& message) {
+  int answer = kIdCancel;
+  OnDialogThread(state_, [&] {
+    answer = MessageBoxW(message.ownedByDialog ? state_.dialog : nullptr, Wide(message.text),
+                         Wide(message.caption), message.flags);
+  });
+  return static_cast<MessageAnswer>(answer);
+}
+
+void Win32Dialog::EndDialog(int result) {
+  OnDialogThread(state_, [&] { ::EndDialog(state_.dialog, result); });
+}
+
+void Win32Dialog::ClearEntryList() {
+  OnDialogThread(state_, [&] { SendToControl(kEntryList, LB_RESETCONTENT, 0, 0); });
+}
+
+bool Win32Dialog::ChooseArchive(std::u16string& path) {
+  bool chosen = false;
+  OnDialogThread(state_, [&] {
+    chosen = win32::ChooseArchive(state_.dialog, GetModuleHandleW(nullptr), path);
+  });
+  return chosen;
+}
+
+void Win32Dialog::LimitPasswordLength(int units) {
+  OnDialogThread(state_, [&] { SendToControl(kPasswordField, EM_LIMITTEXT, units, 0); });
+}
+
+void Win32Dialog::FitListExtent() {
+  OnDialogThread(state_, [&] { win32::FitListExtent(state_.dialog); });
+}
+
+int Win32Dialog::SelectedCount() {
+  int count = 0;
+  OnDialogThread(state_, [&] {
+    count = std::max(0, static_cast<int>(SendToControl(kEntryList, LB_GETSELCOUNT, 0, 0)));
+  });
+  return count;
+}
+
+std::u16string Win32Dialog::DestinationText() {
+  std::u16string text;
+  OnDialogThread(state_, [&] { text = WindowText(Control(kDestinationFolder)); });
+  return text;
+}
+
+void Win32Dialog::SetBusy(bool busy) {
+  OnDialogThread(state_, [&] {
+    state_.share.extractionBusy = busy;
+    for (const BusySwitch& item : kBusySwitches) {
+      EnableWindow(Control(item.control), item.enabledWhileBusy == busy ? TRUE : FALSE);
+    }
+    // A disabled control cannot keep the keyboard focus: hand it to the button that acts now,
+    // so that the keyboard keeps working.
+    const HWND focus = GetFocus();
+    if (focus == nullptr || !IsWindowEnabled(focus)) {
+      const HWND next = Control(busy ? kAbortButton : kExtractButton);
+      SendMessageW(state_.dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(next), TRUE);
+    }
+  });
+}
+
+bool Win32Dialog::StartWorker() { return StartExtractionWorker(state_); }
+
+std::u16string Win32Dialog::ReadPassword() {
+  std::u16string password;
+  OnDialogThread(state_, [&] {
+    wchar_t buffer[kMaxPasswordLength + 1] = {};
+    const int length =
+        GetDlgItemTextW(state_.dialog, kPasswordField, buffer, kMaxPasswordLength + 1);
+    password.assign(reinterpret_cast<const char16_t*>(buffer), std::max(0, length));
+  });
+  return password;
+}
+
+std::vector<int32_t> Win32Dialog::SelectedIndices() {
+  std::vector<int32_t> indices;
+  OnDialogThread(state_, [&] {
+    const LRESULT count = SendToControl(kEntryList, LB_GETSELCOUNT, 0, 0);
+    if (count <= 0) return;
+    std::vector<int> items(static_cast<size_t>(count));
+    const LRESULT got = SendToControl(kEntryList, LB_GETSELITEMS, items.size(),
+                                      reinterpret_cast<LPARAM>(items.data()));
+    items.resize(static_cast<size_t>(std::clamp<LRESULT>(got, 0, count)));
+    indices.assign(items.begin(), items.end());
+  });
+  return indices;
+}
+
+void Win32Dialog::SetProgressRange(ControlId bar, uint64_t maximum) {
+  OnDialogThread(state_, [&] {
+    SendToControl(bar, PBM_SETRANGE32, 0, static_cast<LPARAM>(ClampToInt(maximum)));
+  });
+}
+
+void Win32Dialog::SetProgressPosition(ControlId bar, uint64_t position) {
+  OnDialogThread(state_, [&] { SendToControl(bar, PBM_SETPOS, ClampToInt(position), 0); });
+}
+
+void Win32Dialog::ResetProgress() {
+  OnDialogThread(state_, [&] {
+    for (const ControlId bar : {kProgressEntries, kProgressBytes}) {
+      SendToControl(bar, PBM_SETRANGE32, 0, 1);
+      SendToControl(bar, PBM_SETPOS, 0, 0);
+    }
+  });
+}
+
+}  // namespace ozr::win32

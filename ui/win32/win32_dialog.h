@@ -1,0 +1,68 @@
+// The main dialog's window behind the portable interfaces: what opening and the start-up choice
+// fill, what the commands use, and what the extraction job drives. Every call is carried out on
+// the dialog's thread: from another thread it is sent there as a window message and waited for,
+// so the job may call it from its own thread while the dialog thread never waits for the job.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+#include "archive/open_startup_archive.h"
+#include "extract/extraction_dialog.h"
+#include "ui/dialog_commands.h"
+#include "ui/win32/unpacker_state.h"
+
+namespace ozr::win32 {
+
+// The private message that runs a std::function<void()>* (in lParam) on the dialog's thread.
+inline constexpr UINT kRunOnDialogThread = WM_APP + 1;
+
+// Runs `action` on the thread of `state.dialog`: at once when called there, otherwise through
+// kRunOnDialogThread. Does nothing when the dialog is gone.
+void OnDialogThread(const UnpackerState& state, const std::function<void()>& action);
+
+class Win32Dialog final : public StartupView, public CommandView, public ExtractionDialog {
+ public:
+  explicit Win32Dialog(UnpackerState& state) : state_(state) {}
+
+  // What opening an archive fills.
+  void SetControlText(ControlId control, const std::u16string& text) override;
+  void SetCaption(const std::u16string& text) override;
+  void AppendListItem(const std::u16string& text) override;
+  void DisableControl(ControlId control) override;
+  // A box owned by the dialog, or without owner when the message says so. When the dialog is
+  // gone, returns kIdCancel without showing anything.
+  MessageAnswer ShowMessage(const Message& message) override;
+  void EndDialog(int result) override;
+
+  // The start-up choice.
+  void ClearEntryList() override;
+  bool ChooseArchive(std::u16string& path) override;
+  void LimitPasswordLength(int units) override;
+  void FitListExtent() override;
+
+  // The commands.
+  int SelectedCount() override;
+  std::u16string DestinationText() override;
+  void SetBusy(bool busy) override;
+  // Starts the extraction job on a new thread (see extraction_worker.h).
+  bool StartWorker() override;
+
+  // The extraction job.
+  std::u16string ReadPassword() override;
+  std::vector<int32_t> SelectedIndices() override;
+  void SetProgressRange(ControlId bar, uint64_t maximum) override;
+  void SetProgressPosition(ControlId bar, uint64_t position) override;
+  void ResetProgress() override;
+
+ private:
+  HWND Control(ControlId control) const { return GetDlgItem(state_.dialog, control); }
+  LRESULT SendToControl(ControlId control, UINT message, WPARAM wParam, LPARAM lParam) const {
+    return SendDlgItemMessageW(state_.dialog, control, message, wParam, lParam);
+  }
+
+  UnpackerState& state_;
+};
+
+}  // namespace ozr::win32
