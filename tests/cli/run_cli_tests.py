@@ -547,8 +547,8 @@ def main():
 def run_suite(options):
     if options.cross:
         linux, windows = Tool(options.cross[0]), Tool(options.cross[1], options.wine)
-        unpacker = options.unpacker if options.unpacker and os.path.exists(options.unpacker) \
-            else None
+        unpacker = os.path.abspath(options.unpacker) \
+            if options.unpacker and os.path.exists(options.unpacker) else None
         return run_all([test_cross], lambda t, box: t(linux, windows, unpacker, box))
     ozr, craft = Tool(options.ozr, options.wine), Tool(options.craft, options.wine)
     tests = SUITE + ([] if ozr.windows else TERMINAL_SUITE)
