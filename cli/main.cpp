@@ -1,0 +1,36 @@
+// Program entry of `ozr`: the arguments as UTF-8 (from the UTF-16 command line on Windows, so
+// that no name passes through a code page), then the command.
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "cli/cli_texts.h"
+#include "cli/commands.h"
+#include "ui/utf.h"
+
+namespace {
+
+int Run(const std::vector<std::string>& args) {
+  const std::unique_ptr<ozr::cli::Console> console = ozr::cli::NativeConsole();
+  try {
+    return ozr::cli::RunOzr(args, *console);
+  } catch (const std::bad_alloc&) {
+    console->Write(ozr::cli::Stream::kError, std::u16string(ozr::cli::text::kOutOfMemory) + u"\n");
+    return ozr::cli::kExitFailure;
+  }
+}
+
+}  // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) {
+    args.push_back(ozr::ToUtf8(std::u16string(argv[i], argv[i] + std::wcslen(argv[i]))));
+  }
+  return Run(args);
+}
+#else
+int main(int argc, char** argv) { return Run(std::vector<std::string>(argv + 1, argv + argc)); }
+#endif

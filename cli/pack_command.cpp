@@ -1,0 +1,135 @@
+// `ozr pack`: the writer fed with files from the disk. The archive is written to a temporary file
+// beside the output and moved over it only when complete, so a failure or Ctrl+C never leaves a
+// half archive behind nor destroys the file that was there.
+#include <string>
+
+#include "archive/failure.h"
+#include "archive/records.h"
+#include "cli/cli_texts.h"
+#include "cli/commands.h"
+#include "cli/display_text.h"
+#include "cli/native_path.h"
+#include "cli/pack_sources.h"
+#include "cli/progress_line.h"
+#include "pack/archive_writer.h"
+#include "ui/fill_in.h"
+#include "ui/size_text.h"
+#include "ui/texts.h"
+
+namespace ozr::cli {
+
+namespace {
+
+// The output's file name, cut to what a title may hold without splitting a surrogate pair.
+std::u16string DefaultTitle(const std::u16string& output) {
+  std::u16string title = PathText(NativePath(output).filename());
+  if (title.size() > kMaxTitleLength) {
+    size_t cut = kMaxTitleLength;
+    if (title[cut - 1] >= 0xD800 && title[cut - 1] <= 0xDBFF) --cut;
+    title.resize(cut);
+  }
+  return title.empty() ? std::u16string(ozr::text::kDefaultCaption) : title;
+}
+
+std::vector<uint8_t> ReadStub(const std::u16string& path, FileSystem& files) {
+  const Failure unreadable(FillIn(ozr::text::kPackSourceReadFailed, path));
+  const std::unique_ptr<ReadableFile> file = files.OpenForReading(path);
+  if (!file) throw unreadable;
+  const uint64_t size = file->Size();
+  if (size > SIZE_MAX) throw unreadable;
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  if (file->Read(bytes.data(), bytes.size()) != bytes.size()) throw unreadable;
+  return bytes;
+}
+
+// The temporary file of the archive being written; removed unless it became the output.
+class PendingArchive {
+ public:
+  PendingArchive(FileSystem& files, const std::u16string& output)
+      : files_(files), output_(output), file_(files.CreateTemporaryBeside(output, tempPath_)) {
+    if (!file_) throw Failure(FillIn(text::kCreateOutputFailed, output));
+  }
+  ~PendingArchive() {
+    if (!file_) return;
+    file_->Close();
+    file_.reset();
+    files_.RemoveFile(tempPath_);
+  }
+  PendingArchive(const PendingArchive&) = delete;
+  PendingArchive& operator=(const PendingArchive&) = delete;
+
+  WritableFile& file() { return *file_; }
+
+  void Commit() {
+    if (!file_->Close()) throw Failure(ozr::text::kWriteFailed);
+    file_.reset();
+    if (!files_.MoveReplacing(tempPath_, output_)) {
+      files_.RemoveFile(tempPath_);
+      throw Failure(FillIn(text::kCreateOutputFailed, output_));
+    }
+  }
+
+ private:
+  FileSystem& files_;
+  const std::u16string output_;
+  std::u16string tempPath_;
+  std::unique_ptr<WritableFile> file_;
+};
+
+PackOptions OptionsOf(const Arguments& arguments) {
+  PackOptions options;
+  options.title = arguments.title.value_or(DefaultTitle(arguments.output));
+  options.comment = arguments.comment;
+  options.compressionLevel = arguments.level;
+  if (arguments.password) {
+    options.notEncrypted = 0;
+    options.password = *arguments.password;
+  }
+  return options;
+}
+
+}  // namespace
+
+int RunPack(const Arguments& arguments, Console& console, FileSystem& files,
+            const std::u16string& defaultStub, const std::atomic<bool>& interrupted) {
+  try {
+    const SourceList sources = CollectSources(arguments.inputs, arguments.output);
+    for (const std::u16string& warning : sources.warnings) {
+      console.Write(Stream::kError, DisplayText(warning, false) + u"\n");
+    }
+    if (sources.entries.empty()) throw Failure(text::kNothingToPack);
+    const PackOptions options = OptionsOf(arguments);
+    const std::vector<uint8_t> stub = arguments.sfx
+                                          ? ReadStub(arguments.stub.value_or(defaultStub), files)
+                                          : std::vector<uint8_t>();
+
+    PendingArchive pending(files, arguments.output);
+    if (pending.file().Write(stub.data(), stub.size()) != stub.size()) {
+      throw Failure(ozr::text::kWriteFailed);
+    }
+    ProgressLine line(console, !arguments.quiet && console.IsTerminal(Stream::kError));
+    const PackResult result = WriteArchive(
+        sources.entries, options, &files, pending.file(), stub.size(), [&](uint64_t done) {
+          if (interrupted.load()) throw Failure(u"");
+          line.Show(FormatProgress(0, 0, done, sources.totalSize));
+        });
+    line.Clear();
+    pending.Commit();
+    if (!arguments.quiet) {
+      const auto count = static_cast<uint32_t>(sources.entries.size());
+      console.Write(Stream::kOutput,
+                    FormatSummaryLine(count, result.totalUnpackedSize, result.totalPackedSize) +
+                        u"\n" + FormatLevelLine(options.compressionLevel) + u"\n");
+    }
+    return kExitSuccess;
+  } catch (const Failure& failure) {
+    if (failure.silent()) {
+      console.Write(Stream::kError, std::u16string(text::kInterrupted) + u"\n");
+      return kExitInterrupted;
+    }
+    console.Write(Stream::kError, DisplayText(failure.text(), true) + u"\n");
+    return kExitFailure;
+  }
+}
+
+}  // namespace ozr::cli

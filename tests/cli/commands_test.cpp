@@ -1,0 +1,83 @@
+// The commands on real files with a recording console: what Ctrl+C leaves behind, and what a
+// hostile archive can make the listing print.
+#include "cli/commands.h"
+
+#include <gtest/gtest.h>
+
+#include "cli/cli_texts.h"
+#include "cli/native_path.h"
+#include "fake_console.h"
+#include "support/temp_folder.h"
+#include "support/test_archives.h"
+#include "ui/utf.h"
+
+namespace ozr::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::FakeConsole;
+using testing::TempFolder;
+
+const std::u16string kInterruptedLine = std::u16string(text::kInterrupted) + u"\n";
+
+TEST(Commands, CtrlCDuringPackLeavesNeitherArchiveNorTemporaryFile) {
+  TempFolder t;
+  testing::WriteFile(t.path() / "a.bin", testing::NoiseContent(300000, 1));
+  Arguments arguments;
+  arguments.command = Command::kPack;
+  arguments.output = PathText(t.path() / "out.ozr");
+  arguments.inputs = {PathText(t.path() / "a.bin")};
+  FakeConsole console;
+  const std::atomic<bool> interrupted{true};
+  const auto files = NativeFileSystem();
+  EXPECT_EQ(RunPack(arguments, console, *files, u"", interrupted), kExitInterrupted);
+  EXPECT_EQ(console.err, kInterruptedLine);
+  EXPECT_EQ(console.out, u"");
+  EXPECT_EQ(testing::ListTree(t.path()), (std::vector<std::string>{"a.bin"}));
+}
+
+TEST(Commands, CtrlCDuringExtractRemovesThePartialFile) {
+  TempFolder t;
+  const std::vector<PackEntry> entries = {{u"big.bin", testing::NoiseContent(400000, 2), {}}};
+  testing::WriteFile(t.path() / "a.ozr", WriteArchiveToMemory(entries, testing::PlainOptions()));
+  for (const Command command : {Command::kExtract, Command::kTest}) {
+    Arguments arguments;
+    arguments.command = command;
+    arguments.archive = PathText(t.path() / "a.ozr");
+    arguments.outputFolder = PathText(t.path() / "out");
+    FakeConsole console;
+    const std::atomic<bool> interrupted{true};
+    const auto files = NativeFileSystem();
+    EXPECT_EQ(RunExtract(arguments, console, *files, interrupted), kExitInterrupted);
+    EXPECT_EQ(console.err, kInterruptedLine);
+    EXPECT_EQ(console.out, u"");
+  }
+  EXPECT_EQ(testing::ListTree(t.path()), (std::vector<std::string>{"a.ozr", "out/"}));
+}
+
+TEST(Commands, ListShowsHostileTextsOneLineEachWithoutControlCharacters) {
+  TempFolder t;
+  PackOptions options = testing::PlainOptions(u"Заголовок\x1b]0;чужой\x07");
+  options.comment = u"строка 1\r\nстрока 2\x1b[2J";
+  const std::vector<PackEntry> entries = {{u"a\nb.txt", testing::Bytes("x"), {}},
+                                          {u"c\rd.txt", testing::Bytes("y"), {}}};
+  testing::WriteFile(t.path() / "h.ozr", WriteArchiveToMemory(entries, options));
+  Arguments arguments;
+  arguments.command = Command::kList;
+  arguments.archive = PathText(t.path() / "h.ozr");
+  arguments.numbers = true;
+  FakeConsole console;
+  const auto files = NativeFileSystem();
+  ASSERT_EQ(RunList(arguments, console, *files), kExitSuccess) << ToUtf8(console.err);
+  EXPECT_EQ(console.out,
+            u"Заголовок\uFFFD]0;чужой\uFFFD\n"
+            u"строка 1\nстрока 2\uFFFD[2J\n"
+            u"В архиве файлов: 2, размер в архиве: 34 байт, исходный: 2 байт\n"
+            u"Степень сжатия: 6\n"
+            u"0\ta\uFFFDb.txt; размер в архиве: 17 байт, исходный: 1 байт\n"
+            u"1\tc\uFFFDd.txt; размер в архиве: 17 байт, исходный: 1 байт\n");
+  EXPECT_EQ(console.err, u"");
+}
+
+}  // namespace
+}  // namespace ozr::cli

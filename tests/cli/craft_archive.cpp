@@ -1,0 +1,55 @@
+// Test helper: writes an archive whose entry names are given verbatim (the writer accepts any
+// name, also those no file system would produce), for the command-line tests of hostile archives.
+// Usage: craft_archive OUTPUT [-p PASSWORD] NAME=CONTENT...   (NAME uses "\" between levels)
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "pack/archive_writer.h"
+#include "ui/utf.h"
+
+namespace {
+
+int Craft(const std::vector<std::string>& args) {
+  if (args.empty()) {
+    std::fputs("usage: craft_archive OUTPUT [-p PASSWORD] NAME=CONTENT...\n", stderr);
+    return 2;
+  }
+  ozr::PackOptions options;
+  options.title = u"crafted";
+  std::vector<ozr::PackEntry> entries;
+  for (size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == "-p" && i + 1 < args.size()) {
+      options.notEncrypted = 0;
+      options.password = ozr::FromUtf8(args[++i]);
+      continue;
+    }
+    const size_t equals = args[i].find('=');
+    if (equals == std::string::npos) return 2;
+    const std::string content = args[i].substr(equals + 1);
+    entries.push_back({ozr::FromUtf8(args[i].substr(0, equals)),
+                       std::vector<uint8_t>(content.begin(), content.end()),
+                       {}});
+  }
+  const std::vector<uint8_t> bytes = ozr::WriteArchiveToMemory(entries, options);
+  std::ofstream out(args[0], std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+  return out ? 0 : 1;
+}
+
+}  // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) {
+    args.push_back(ozr::ToUtf8(std::u16string(argv[i], argv[i] + std::wcslen(argv[i]))));
+  }
+  return Craft(args);
+}
+#else
+int main(int argc, char** argv) { return Craft(std::vector<std::string>(argv + 1, argv + argc)); }
+#endif
