@@ -1,6 +1,7 @@
 // Extraction speed against the in-memory baseline of the same run: zlib's uncompress of the same
-// frames, one thread. Arguments: --corpus=DIR --small=DIR --work=DIR (a tmpfs folder), then the
-// usual benchmark flags. Each corpus folder is packed once into WORK/<name>.ozr.
+// frames, one thread. Arguments: --corpus=DIR --small=DIR --work=DIR --out=DIR (a tmpfs folder),
+// then the usual benchmark flags. Each corpus folder is packed once into WORK/<name>.ozr; the
+// extractions write into OUT.
 #include <benchmark/benchmark.h>
 #include <zlib.h>
 
@@ -100,14 +101,15 @@ int main(int argc, char** argv) {
   const fs::path corpus = Flag(argc, argv, "corpus");
   const fs::path small = Flag(argc, argv, "small");
   const fs::path work = Flag(argc, argv, "work");
-  if (corpus.empty() || small.empty() || work.empty()) {
-    std::cerr << "usage: extract_bench --corpus=DIR --small=DIR --work=DIR [benchmark flags]\n";
+  static const fs::path output = Flag(argc, argv, "out");
+  if (corpus.empty() || small.empty() || work.empty() || output.empty()) {
+    std::cerr << "usage: extract_bench --corpus=DIR --small=DIR --work=DIR --out=DIR "
+                 "[benchmark flags]\n";
     return 2;
   }
   fs::create_directories(work);
   static const fs::path corpusArchive = work / "corpus.ozr";
   static const fs::path smallArchive = work / "small.ozr";
-  static const fs::path output = work / "out";
   PackFolderOnce(corpus, corpusArchive);
   PackFolderOnce(small, smallArchive);
   static ozr::ArchiveSession session;

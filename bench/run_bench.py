@@ -59,7 +59,8 @@ def main():
     os.makedirs(TMPFS, exist_ok=True)
     work = os.path.join(DATA, "work")
     out = run([os.path.join(BIN, "extract_bench"), f"--corpus={corpus}", f"--small={small}",
-               f"--work={work}", "--benchmark_format=json", "--benchmark_min_time=2"],
+               f"--work={work}", f"--out={TMPFS}/job", "--benchmark_format=json",
+               "--benchmark_min_time=2"],
               stdout=subprocess.PIPE).stdout
     results = {b["name"]: b for b in json.loads(out)["benchmarks"]}
     mb = 1e6

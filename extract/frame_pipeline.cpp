@@ -49,7 +49,30 @@ struct FramePipeline::Shared {
   std::vector<std::unique_ptr<Thread>> threads;
 
   Mutex mutex;
-  ConditionVariable changed;
+  // Workers wait for a free slot or for work; the job waits for its next frame. Each side is
+  // woken only when something it waits for changed and only when it is waiting, so that small
+  // entries do not pay a system call per hand-over.
+  ConditionVariable workChanged;
+  ConditionVariable frameReady;
+  int workersWaiting = 0;
+  bool jobWaiting = false;
+
+  void WaitForWork() {
+    ++workersWaiting;
+    workChanged.Wait(mutex);
+    --workersWaiting;
+  }
+  void WaitForFrame() {
+    jobWaiting = true;
+    frameReady.Wait(mutex);
+    jobWaiting = false;
+  }
+  void WakeWorkers() {
+    if (workersWaiting != 0) workChanged.NotifyAll();
+  }
+  void WakeJob() {
+    if (jobWaiting) frameReady.NotifyAll();
+  }
   // Reading position: the entry being read and the bytes of its stream taken so far.
   size_t readEntry = 0;
   uint64_t readConsumed = 0;
@@ -89,8 +112,8 @@ FramePipeline::~FramePipeline() {
   {
     MutexLock lock(shared_->mutex);
     shared_->stopping = true;
+    shared_->workChanged.NotifyAll();
   }
-  shared_->changed.NotifyAll();
   for (auto& thread : shared_->threads) thread->Join();
 }
 
@@ -167,16 +190,14 @@ void FramePipeline::WorkerLoop(int worker) {
     size_t seq = 0;
     {
       MutexLock lock(s.mutex);
-      while (!s.stopping && !ClaimAndRead(seq, worker)) s.changed.Wait(s.mutex);
+      while (!s.stopping && !ClaimAndRead(seq, worker)) s.WaitForWork();
       if (s.stopping) return;
     }
     Slot& slot = s.SlotOf(seq);
     Decode(slot, worker);
-    {
-      MutexLock lock(s.mutex);
-      slot.state = Slot::State::kReady;
-    }
-    s.changed.NotifyAll();
+    MutexLock lock(s.mutex);
+    slot.state = Slot::State::kReady;
+    s.WakeJob();
   }
 }
 
@@ -186,7 +207,7 @@ void FramePipeline::FreeHead() {
   s.SlotOf(s.nextTake).state = Slot::State::kFree;
   ++s.nextTake;
   s.headTaken = false;
-  s.changed.NotifyAll();
+  s.WakeWorkers();
 }
 
 DecodedFrame FramePipeline::Next(size_t entry) {
@@ -195,7 +216,7 @@ DecodedFrame FramePipeline::Next(size_t entry) {
   if (s.headTaken) FreeHead();
   if (!s.speculate && s.allowedEnd <= entry) {
     s.allowedEnd = entry + 1;
-    s.changed.NotifyAll();
+    s.WakeWorkers();
   }
   for (;;) {
     if (s.nextTake < s.nextClaim && s.SlotOf(s.nextTake).state == Slot::State::kReady) break;
@@ -207,7 +228,7 @@ DecodedFrame FramePipeline::Next(size_t entry) {
     }
     // Without threads nothing else can produce the frame: the entry has no frame left to give.
     if (s.threads.empty()) throw Failure(text::kChunkReadFailed);
-    s.changed.Wait(s.mutex);
+    s.WaitForFrame();
   }
   Slot& head = s.SlotOf(s.nextTake);
   if (head.entry != entry) throw Failure(text::kChunkReadFailed);  // never: entries come in order
@@ -225,15 +246,15 @@ void FramePipeline::Skip(size_t entry) {
   MutexLock lock(s.mutex);
   if (s.headTaken) FreeHead();
   s.abandonedEnd = std::max(s.abandonedEnd, entry + 1);
+  s.WakeWorkers();
   // Frames of the entry already read stay in order at the head; they are dropped as they finish.
   while (s.nextTake < s.nextClaim && s.SlotOf(s.nextTake).entry <= entry) {
     if (s.SlotOf(s.nextTake).state == Slot::State::kReady) {
       FreeHead();
     } else {
-      s.changed.Wait(s.mutex);
+      s.WaitForFrame();
     }
   }
-  s.changed.NotifyAll();
 }
 
 }  // namespace ozr

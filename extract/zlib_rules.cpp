@@ -89,9 +89,10 @@ constexpr uint8_t kEntrySlow = 0x80;
 class HuffmanCode {
  public:
   // Over-subscribed codes are broken; incomplete ones are too, except one symbol of length 1.
+  // Only counts and symbols are made here; the lookup table waits for PrepareTable, which a block
+  // that needs no walk never calls.
   Shape Build(const uint8_t* lengths, int symbolCount, Alphabet alphabet) {
     std::fill(std::begin(count_), std::end(count_), uint16_t{0});
-    std::fill(std::begin(fast_), std::end(fast_), kEntrySlow);
     for (int s = 0; s < symbolCount; ++s) ++count_[lengths[s]];
     count_[0] = 0;
     int longest = kMaxCodeBits;
@@ -105,23 +106,38 @@ class HuffmanCode {
     if (left > 0 && longest != 1) return Shape::kBroken;
 
     uint16_t offset[kMaxCodeBits + 2] = {};
-    uint32_t nextCode[kMaxCodeBits + 1] = {};
     for (int len = 1; len <= kMaxCodeBits; ++len) {
       offset[len + 1] = static_cast<uint16_t>(offset[len] + count_[len]);
-      nextCode[len] = (nextCode[len - 1] + count_[len - 1]) << 1;
     }
     for (int s = 0; s < symbolCount; ++s) {
-      const int len = lengths[s];
+      if (lengths[s] != 0) symbols_[offset[lengths[s]]++] = static_cast<uint16_t>(s);
+    }
+    std::copy(lengths, lengths + symbolCount, lengths_);
+    symbolCount_ = symbolCount;
+    alphabet_ = alphabet;
+    tableReady_ = false;
+    return left == 0 ? Shape::kComplete : Shape::kSingle;
+  }
+
+  // The lookup table for the symbols' first kFastBits bits.
+  void PrepareTable() {
+    if (tableReady_) return;
+    std::fill(std::begin(fast_), std::end(fast_), kEntrySlow);
+    uint32_t nextCode[kMaxCodeBits + 1] = {};
+    for (int len = 1; len <= kMaxCodeBits; ++len) {
+      nextCode[len] = (nextCode[len - 1] + count_[len - 1]) << 1;
+    }
+    for (int s = 0; s < symbolCount_; ++s) {
+      const int len = lengths_[s];
       if (len == 0) continue;
-      symbols_[offset[len]++] = static_cast<uint16_t>(s);
       const uint32_t code = nextCode[len]++;
-      const uint8_t entry = EntryFor(alphabet, s, len);
+      const uint8_t entry = EntryFor(alphabet_, s, len);
       if (len > kFastBits || entry == kEntrySlow) continue;
       uint32_t reversed = 0;
       for (int b = 0; b < len; ++b) reversed |= ((code >> b) & 1) << (len - 1 - b);
       for (uint32_t i = reversed; i < (1u << kFastBits); i += 1u << len) fast_[i] = entry;
     }
-    return left == 0 ? Shape::kComplete : Shape::kSingle;
+    tableReady_ = true;
   }
 
   uint8_t Entry(const BitReader& in) const { return fast_[in.Peek(kFastBits)]; }
@@ -164,6 +180,10 @@ class HuffmanCode {
 
   uint16_t count_[kMaxCodeBits + 1] = {};
   uint16_t symbols_[288] = {};
+  uint8_t lengths_[288] = {};
+  int symbolCount_ = 0;
+  Alphabet alphabet_ = Alphabet::kCodeLengths;
+  bool tableReady_ = false;
   uint8_t fast_[1 << kFastBits] = {};
 };
 
@@ -181,8 +201,10 @@ const FixedCodes& Fixed() {
     std::fill(lengths + 280, lengths + 288, uint8_t{8});
     FixedCodes c;
     c.literals.Build(lengths, 288, Alphabet::kLiterals);
+    c.literals.PrepareTable();
     std::fill(lengths, lengths + 32, uint8_t{5});
     c.distances.Build(lengths, 32, Alphabet::kDistances);
+    c.distances.PrepareTable();
     return c;
   }();
   return codes;
@@ -200,6 +222,7 @@ bool TakeDistanceSlowly(BitReader& in, const HuffmanCode& distances) {
 // distance table is read for literals too, and its result dropped, which spares a branch that
 // would go either way.
 bool WalkSymbols(BitReader& reader, const HuffmanCode& literals, const HuffmanCode& distances) {
+  // Callers prepare both tables.
   BitReader in = reader;  // a local copy stays in registers; table reads could alias the original
   for (;;) {
     if (!in.Refill()) return false;  // 56 bits: a length and a distance, with their extra bits
@@ -311,6 +334,8 @@ bool MeetsZlibInflateRules(const uint8_t* data, size_t length) {
         // The decoder before has checked the last block's symbols against its codes; with both
         // codes complete none of them can be one zlib refuses, and nothing follows to be found.
         if (last && complete) return !in.Overran();
+        literals.PrepareTable();
+        distances.PrepareTable();
         ok = WalkSymbols(in, literals, distances);
         break;
       }

@@ -130,11 +130,11 @@ class PosixFileSystem final : public FileSystem {
   }
 
   PathKind QueryPath(const std::u16string& path) override {
+    const std::string native = Native(path);
     struct stat info {};
-    if (::stat(Native(path).c_str(), &info) != 0) {
-      // A dangling link still occupies the name.
-      return ::lstat(Native(path).c_str(), &info) == 0 ? PathKind::kOther : PathKind::kMissing;
-    }
+    if (::lstat(native.c_str(), &info) != 0) return PathKind::kMissing;
+    // A link is what it points to; a dangling one still occupies the name.
+    if (S_ISLNK(info.st_mode) && ::stat(native.c_str(), &info) != 0) return PathKind::kOther;
     return S_ISDIR(info.st_mode) ? PathKind::kDirectory : PathKind::kOther;
   }
 
