@@ -14,7 +14,7 @@
 namespace ozr {
 
 namespace {
-constexpr size_t kSlotsPerThread = 3;
+constexpr size_t kSlotsPerThread = 2;
 constexpr size_t kChainSize = 16;
 }  // namespace
 

@@ -11,7 +11,7 @@ namespace ozr {
 
 class SequentialReader final : public ReadableFile {
  public:
-  static constexpr size_t kBufferSize = 1 << 20;
+  static constexpr size_t kBufferSize = 1 << 19;
 
   explicit SequentialReader(ReadableFile& file) : file_(file), buffer_(kBufferSize) {}
 
