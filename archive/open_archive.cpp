@@ -2,10 +2,12 @@
 // texts are filled, counting every region back from the end of the file.
 #include "archive/open_archive.h"
 
+#include <new>
 #include <vector>
 
 #include "archive/failure.h"
 #include "archive/little_endian.h"
+#include "platform/sequential_reader.h"
 #include "ui/size_text.h"
 #include "ui/texts.h"
 
@@ -40,24 +42,8 @@ void AddChecked(uint64_t& sum, uint64_t value) {
   sum += value;
 }
 
-}  // namespace
-
-bool OpenArchive(std::u16string& path, ArchiveSession& session, FileSystem& files,
-                 ArchiveView& view) {
-  session.file = files.OpenForReading(path);
-  if (!session.file) {
-    view.ShowMessage({text::kOpenFailed, text::kCaptionError, kMbIconError, false});
-    view.EndDialog(0);
-    return false;
-  }
-  ReadableFile& file = *session.file;
-
-  const size_t slash = path.rfind(u'\\');
-  if (slash != std::u16string::npos) {
-    path.resize(slash + 1);
-    view.SetControlText(kDestinationFolder, path);
-  }
-
+// Steps from the file size on: trailer, header block, directory, totals.
+void ReadRegions(ReadableFile& file, ArchiveSession& session, ArchiveView& view) {
   const uint64_t size = file.Size();
   session.fileSize = size;
 
@@ -109,6 +95,32 @@ bool OpenArchive(std::u16string& path, ArchiveSession& session, FileSystem& file
   if (header.totalPackedSize > size - trailer.directoryDistance) FailRead();
 
   if (header.notEncrypted == 1) view.DisableControl(kPasswordField);
+}
+
+}  // namespace
+
+bool OpenArchive(std::u16string& path, ArchiveSession& session, FileSystem& files,
+                 ArchiveView& view) {
+  session.file = files.OpenForReading(path);
+  if (!session.file) {
+    view.ShowMessage({text::kOpenFailed, text::kCaptionError, kMbIconError, false});
+    view.EndDialog(0);
+    return false;
+  }
+  const size_t slash = path.rfind(u'\\');
+  if (slash != std::u16string::npos) {
+    path.resize(slash + 1);
+    view.SetControlText(kDestinationFolder, path);
+  }
+
+  // The regions are read through a buffer: the directory is many small reads in a row.
+  SequentialReader file(*session.file);
+  try {
+    ReadRegions(file, session, view);
+  } catch (const std::bad_alloc&) {
+    // A directory too large for memory is no archive this program can show.
+    FailRead();
+  }
   return true;
 }
 

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "archive/failure.h"
-#include "extract/sequential_reader.h"
+#include "platform/sequential_reader.h"
 #include "platform/threads.h"
 #include "ui/texts.h"
 
@@ -62,7 +62,9 @@ struct FramePipeline::Shared {
     workChanged.Wait(mutex);
     --workersWaiting;
   }
+  // The job waits only with every worker awake, so that the frame it waits for gets made.
   void WaitForFrame() {
+    WakeWorkers();
     jobWaiting = true;
     frameReady.Wait(mutex);
     jobWaiting = false;
@@ -207,7 +209,9 @@ void FramePipeline::FreeHead() {
   s.SlotOf(s.nextTake).state = Slot::State::kFree;
   ++s.nextTake;
   s.headTaken = false;
-  s.WakeWorkers();
+  // Workers are woken once half the slots are free, and then fill them in one go: one wake-up
+  // per frame would cost more than decoding a small entry.
+  if (2 * (s.slots.size() - (s.nextClaim - s.nextTake)) >= s.slots.size()) s.WakeWorkers();
 }
 
 DecodedFrame FramePipeline::Next(size_t entry) {

@@ -1,5 +1,5 @@
 // Buffered sequential reading over a ReadableFile.
-#include "extract/sequential_reader.h"
+#include "platform/sequential_reader.h"
 
 #include <algorithm>
 #include <cstring>
