@@ -7,6 +7,7 @@
 
 #include "cli/cli_texts.h"
 #include "cli/commands.h"
+#include "cli/program_arguments.h"
 #include "ui/utf.h"
 
 namespace {
@@ -24,13 +25,7 @@ int Run(const std::vector<std::string>& args) {
 }  // namespace
 
 #ifdef _WIN32
-int wmain(int argc, wchar_t** argv) {
-  std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) {
-    args.push_back(ozr::ToUtf8(std::u16string(argv[i], argv[i] + std::wcslen(argv[i]))));
-  }
-  return Run(args);
-}
+int wmain(int argc, wchar_t** argv) { return Run(ozr::cli::ProgramArguments(argc, argv)); }
 #else
-int main(int argc, char** argv) { return Run(std::vector<std::string>(argv + 1, argv + argc)); }
+int main(int argc, char** argv) { return Run(ozr::cli::ProgramArguments(argc, argv)); }
 #endif

@@ -119,8 +119,7 @@ FramePipeline::~FramePipeline() {
   for (auto& thread : shared_->threads) thread->Join();
 }
 
-bool FramePipeline::ClaimAndRead(size_t& seq, int worker) {
-  (void)worker;
+bool FramePipeline::ClaimAndRead(size_t& seq) {
   Shared& s = *shared_;
   if (s.readEntry < s.abandonedEnd) {
     s.readEntry = s.abandonedEnd;
@@ -192,7 +191,7 @@ void FramePipeline::WorkerLoop(int worker) {
     size_t seq = 0;
     {
       MutexLock lock(s.mutex);
-      while (!s.stopping && !ClaimAndRead(seq, worker)) s.WaitForWork();
+      while (!s.stopping && !ClaimAndRead(seq)) s.WaitForWork();
       if (s.stopping) return;
     }
     Slot& slot = s.SlotOf(seq);
@@ -225,7 +224,7 @@ DecodedFrame FramePipeline::Next(size_t entry) {
   for (;;) {
     if (s.nextTake < s.nextClaim && s.SlotOf(s.nextTake).state == Slot::State::kReady) break;
     size_t seq = 0;
-    if (s.threads.empty() && ClaimAndRead(seq, 0)) {
+    if (s.threads.empty() && ClaimAndRead(seq)) {
       Decode(s.SlotOf(seq), 0);
       s.SlotOf(seq).state = Slot::State::kReady;
       continue;

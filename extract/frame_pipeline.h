@@ -49,7 +49,7 @@ class FramePipeline {
   struct Slot;
   struct Shared;
   void WorkerLoop(int worker);
-  bool ClaimAndRead(size_t& seq, int worker);  // with the lock held
+  bool ClaimAndRead(size_t& seq);  // with the lock held
   void Decode(Slot& slot, int worker);
   void FreeHead();
 

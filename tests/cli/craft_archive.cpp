@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/program_arguments.h"
 #include "pack/archive_writer.h"
 #include "ui/utf.h"
 
@@ -43,13 +44,7 @@ int Craft(const std::vector<std::string>& args) {
 }  // namespace
 
 #ifdef _WIN32
-int wmain(int argc, wchar_t** argv) {
-  std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) {
-    args.push_back(ozr::ToUtf8(std::u16string(argv[i], argv[i] + std::wcslen(argv[i]))));
-  }
-  return Craft(args);
-}
+int wmain(int argc, wchar_t** argv) { return Craft(ozr::cli::ProgramArguments(argc, argv)); }
 #else
-int main(int argc, char** argv) { return Craft(std::vector<std::string>(argv + 1, argv + argc)); }
+int main(int argc, char** argv) { return Craft(ozr::cli::ProgramArguments(argc, argv)); }
 #endif

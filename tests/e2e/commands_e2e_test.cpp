@@ -28,9 +28,7 @@ class CommandsTest : public UnpackerTest {
   void ExpectRefusal(const std::u16string& text) {
     Click(run_->Control(kExtractButton));
     const SeenMessage message = run_->WaitMessage();
-    EXPECT_EQ(message.text, text);
-    EXPECT_EQ(message.caption, text::kCaptionErrorBang);
-    EXPECT_EQ(message.owner, run_->WaitDialog());
+    ExpectMessage(message, text, text::kCaptionErrorBang, run_->WaitDialog());
     EXPECT_EQ(message.buttons, (std::vector<int>{IDOK}));
     run_->Answer(message, IDOK);
     ExpectIdle(*run_);

@@ -152,6 +152,13 @@ void WaitIdle(UnpackerRun& run) {
   })) << "the dialog did not become idle";
 }
 
+void ExpectMessage(const SeenMessage& message, const std::u16string& text,
+                   const std::u16string& caption, HWND owner) {
+  EXPECT_EQ(message.text, text);
+  EXPECT_EQ(message.caption, caption);
+  EXPECT_EQ(message.owner, owner);
+}
+
 void ExpectBarsReset(UnpackerRun& run) {
   EXPECT_EQ(ProgressOf(run.Control(kProgressEntries)), (Progress{0, 1, 0}));
   EXPECT_EQ(ProgressOf(run.Control(kProgressBytes)), (Progress{0, 1, 0}));

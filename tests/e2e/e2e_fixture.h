@@ -58,6 +58,10 @@ void WaitIdle(UnpackerRun& run);
 // Both progress bars at range 0..1, position 0.
 void ExpectBarsReset(UnpackerRun& run);
 
+// A message box with this text and caption, modal to `owner` (null: a box without owner).
+void ExpectMessage(const SeenMessage& message, const std::u16string& text,
+                   const std::u16string& caption, HWND owner);
+
 // Selects every entry, types the password, sets the destination and presses the extract button.
 void StartExtraction(UnpackerRun& run, const std::u16string& password,
                      const std::u16string& destination);

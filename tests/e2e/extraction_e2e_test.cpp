@@ -89,9 +89,7 @@ class ExtractionTest : public UnpackerTest {
   // Expects the success message, answers it and waits for the idle state.
   void ExpectSuccess() {
     const SeenMessage success = run_->WaitMessage();
-    EXPECT_EQ(success.text, text::kExtractionSucceeded);
-    EXPECT_EQ(success.caption, text::kCaptionSuccess);
-    EXPECT_EQ(success.owner, Dialog());
+    ExpectMessage(success, text::kExtractionSucceeded, text::kCaptionSuccess, Dialog());
     ExpectBarsReset(*run_);
     run_->Answer(success, IDOK);
     WaitIdle(*run_);
@@ -117,9 +115,8 @@ TEST_F(ExtractionTest, ExtractsEveryEntryByteForByteAfterOverwriting) {
   StartExtraction(run, kPassword, Destination());
   // The question holds the job: the busy state can be looked at in peace.
   const SeenMessage question = run.WaitMessage();
-  EXPECT_EQ(question.text, FillIn(text::kFileExists, Destination() + u"readme.txt"));
-  EXPECT_EQ(question.caption, text::kCaptionError);
-  EXPECT_EQ(question.owner, Dialog());
+  ExpectMessage(question, FillIn(text::kFileExists, Destination() + u"readme.txt"),
+                text::kCaptionError, Dialog());
   EXPECT_EQ(question.buttons, (std::vector<int>{IDYES, IDNO}));
   ExpectBusy(run);
   EXPECT_EQ(ProgressOf(run.Control(kProgressEntries)), (Progress{0, 3, 1}));
@@ -178,9 +175,7 @@ TEST_F(ExtractionTest, AbortConfirmedDuringALargeEntryKeepsTheEarlierOnes) {
 
   Click(run.Control(kAbortButton));
   const SeenMessage question = run.WaitMessage();
-  EXPECT_EQ(question.text, text::kAbortQuestion);
-  EXPECT_EQ(question.caption, text::kCaptionConfirm);
-  EXPECT_EQ(question.owner, Dialog());
+  ExpectMessage(question, text::kAbortQuestion, text::kCaptionConfirm, Dialog());
   EXPECT_EQ(question.buttons, (std::vector<int>{IDYES, IDNO}));
   run.Answer(question, IDYES);
 
@@ -212,9 +207,7 @@ TEST_F(ExtractionTest, ClosingWhileBusyIsRefusedAndTheExtractionGoesOn) {
 
   PostMessageW(Dialog(), WM_CLOSE, 0, 0);
   const SeenMessage warning = run.WaitMessage();
-  EXPECT_EQ(warning.text, text::kFinishFirst);
-  EXPECT_EQ(warning.caption, text::kCaptionError);
-  EXPECT_EQ(warning.owner, Dialog());
+  ExpectMessage(warning, text::kFinishFirst, text::kCaptionError, Dialog());
   EXPECT_EQ(warning.buttons, (std::vector<int>{IDOK}));
   run.Answer(warning, IDOK);
   EXPECT_TRUE(IsWindowVisible(Dialog()));
@@ -229,9 +222,8 @@ TEST_F(ExtractionTest, UnsafeNameAnsweredNoSkipsOnlyThatEntry) {
   UnpackerRun& run = Start({Entry(u"..\\вне.txt", Bytes("вне")), Entry(u"внутри.txt", Bytes("в"))});
   StartExtraction(run, kPassword, Destination());
   const SeenMessage question = run.WaitMessage();
-  EXPECT_EQ(question.text, FillIn(text::kUnsafeEntryName, u"..\\вне.txt"));
-  EXPECT_EQ(question.caption, text::kCaptionError);
-  EXPECT_EQ(question.owner, Dialog());
+  ExpectMessage(question, FillIn(text::kUnsafeEntryName, u"..\\вне.txt"), text::kCaptionError,
+                Dialog());
   run.Answer(question, IDNO);
   ExpectSuccess();
   ExpectFiles(Destination(), {{u"внутри.txt", Bytes("в")}});

@@ -169,9 +169,7 @@ TEST_F(UnpackerTest, ChosenDamagedArchiveIsReportedAndEndsTheProgram) {
   // A bare name is found only in the folder the chooser starts in: the unpacker's own.
   ChooseFile(run.WaitOpenFileDialog(), u"повреждён.ozr");
   const SeenMessage message = run.WaitMessage();
-  EXPECT_EQ(message.text, text::kArchiveReadFailed);
-  EXPECT_EQ(message.caption, text::kCaptionError);
-  EXPECT_EQ(message.owner, nullptr);
+  ExpectMessage(message, text::kArchiveReadFailed, text::kCaptionError, nullptr);
   run.Answer(message, IDOK);
   EXPECT_EQ(run.WaitExit(), 0u);
   EXPECT_FALSE(run.DialogWasShown());
@@ -189,9 +187,7 @@ TEST_F(UnpackerTest, ChosenFileThatCannotBeOpenedIsReported) {
 
   ChooseFile(run.WaitOpenFileDialog(), archive);
   const SeenMessage message = run.WaitMessage();
-  EXPECT_EQ(message.text, text::kOpenFailed);
-  EXPECT_EQ(message.caption, text::kCaptionError);
-  EXPECT_EQ(message.owner, nullptr);
+  ExpectMessage(message, text::kOpenFailed, text::kCaptionError, nullptr);
   run.Answer(message, IDOK);
   EXPECT_EQ(run.WaitExit(), 0u);
   EXPECT_FALSE(run.DialogWasShown());
