@@ -92,6 +92,10 @@ class HuffmanCode {
   // Only counts and symbols are made here; the lookup table waits for PrepareTable, which a block
   // that needs no walk never calls.
   Shape Build(const uint8_t* lengths, int symbolCount, Alphabet alphabet) {
+    // Forget the previous block's code first: an empty code must not decode with its table.
+    symbolCount_ = 0;
+    alphabet_ = alphabet;
+    tableReady_ = false;
     std::fill(std::begin(count_), std::end(count_), uint16_t{0});
     for (int s = 0; s < symbolCount; ++s) ++count_[lengths[s]];
     count_[0] = 0;
@@ -114,8 +118,6 @@ class HuffmanCode {
     }
     std::copy(lengths, lengths + symbolCount, lengths_);
     symbolCount_ = symbolCount;
-    alphabet_ = alphabet;
-    tableReady_ = false;
     return left == 0 ? Shape::kComplete : Shape::kSingle;
   }
 

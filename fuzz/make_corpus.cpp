@@ -186,6 +186,7 @@ int main(int argc, char** argv) {
       {"lone-end-of-block-1", LoneEndOfBlock(1)},
       {"lone-distance-1", DynamicMatch({1}, 1, true)},
       {"empty-distance-used", DynamicMatch({0}, 0, true)},
+      {"empty-distance-after-full", EmptyDistanceCodeAfterAFullOne()},
   };
   for (const auto& [name, stream] : streams) {
     Save(root / "inflate_differential", name, Prefixed({0x00}, stream));

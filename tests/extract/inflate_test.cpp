@@ -90,6 +90,8 @@ TEST(Inflate, BothDecodersAcceptAndRefuseExactlyWhatZlibDoes) {
        true},
       {"empty distance code, unused", [] { return DynamicMatch({0}, 0, false); }, true},
       {"empty distance code, used", [] { return DynamicMatch({0}, 0, true); }, false},
+      {"empty distance code, used, after a block with distances",
+       [] { return EmptyDistanceCodeAfterAFullOne(); }, false, true},
   };
   for (const InflateCase& c : cases) {
     const Bytes stream = c.stream();

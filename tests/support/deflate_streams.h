@@ -137,6 +137,23 @@ inline Bytes DynamicMatch(const std::vector<int>& distances, uint32_t distanceCo
   return ZlibStream(w.Finish(), match ? Bytes(4, 'x') : Bytes(1, 'x'));
 }
 
+// Two dynamic blocks, each a literal 'x' and then a match of length 3 at distance codeword 0: the
+// first under a one-codeword distance code, the second under an empty one, which no codeword
+// belongs to even though the block before had one.
+inline Bytes EmptyDistanceCodeAfterAFullOne() {
+  BitWriter w;
+  const std::vector<int> literalLengths = FullLiteralLengths(286);
+  const Code lit(literalLengths);
+  for (const bool last : {false, true}) {
+    DynamicHeader(w, last, literalLengths, {last ? 0 : 1});
+    lit.Put(w, 'x');
+    lit.Put(w, 257);
+    w.Code(0, 1);
+    lit.Put(w, 256);
+  }
+  return ZlibStream(w.Finish(), Bytes(8, 'x'));
+}
+
 // A fixed block whose last match takes distance symbol 30 or 31 (after enough output for it).
 inline Bytes FixedFarDistance(int distanceSymbol) {
   BitWriter w;
