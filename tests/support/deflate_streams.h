@@ -120,13 +120,12 @@ inline Bytes FixedMatch(int lengthSymbol, int distanceSymbol, int distanceExtra)
   return ZlibStream(w.Finish(), Bytes(259, 'a'));
 }
 
-// A dynamic block: one literal 'x', then a match of length 3 whose distance codeword is written
-// as `distanceCodeword` (1 bit), under a distance code of the given lengths.
-inline Bytes DynamicMatch(const std::vector<int>& distances, uint32_t distanceCodeword,
-                          bool match) {
-  BitWriter w;
+// Writes a dynamic block: one literal 'x', then (with `match`) a match of length 3 whose distance
+// codeword is written as `distanceCodeword` (1 bit), under a distance code of the given lengths.
+inline void MatchBlock(BitWriter& w, bool last, const std::vector<int>& distances,
+                       uint32_t distanceCodeword, bool match) {
   const std::vector<int> literalLengths = FullLiteralLengths(286);
-  DynamicHeader(w, true, literalLengths, distances);
+  DynamicHeader(w, last, literalLengths, distances);
   const Code lit(literalLengths);
   lit.Put(w, 'x');
   if (match) {
@@ -134,6 +133,13 @@ inline Bytes DynamicMatch(const std::vector<int>& distances, uint32_t distanceCo
     w.Code(distanceCodeword, 1);
   }
   lit.Put(w, 256);
+}
+
+// MatchBlock alone, as a stream.
+inline Bytes DynamicMatch(const std::vector<int>& distances, uint32_t distanceCodeword,
+                          bool match) {
+  BitWriter w;
+  MatchBlock(w, true, distances, distanceCodeword, match);
   return ZlibStream(w.Finish(), match ? Bytes(4, 'x') : Bytes(1, 'x'));
 }
 
@@ -142,15 +148,8 @@ inline Bytes DynamicMatch(const std::vector<int>& distances, uint32_t distanceCo
 // belongs to even though the block before had one.
 inline Bytes EmptyDistanceCodeAfterAFullOne() {
   BitWriter w;
-  const std::vector<int> literalLengths = FullLiteralLengths(286);
-  const Code lit(literalLengths);
-  for (const bool last : {false, true}) {
-    DynamicHeader(w, last, literalLengths, {last ? 0 : 1});
-    lit.Put(w, 'x');
-    lit.Put(w, 257);
-    w.Code(0, 1);
-    lit.Put(w, 256);
-  }
+  MatchBlock(w, false, {1}, 0, true);
+  MatchBlock(w, true, {0}, 0, true);
   return ZlibStream(w.Finish(), Bytes(8, 'x'));
 }
 
