@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "ui/control_ids.h"
-#include "ui/message.h"
+#include "base/control_ids.h"
+#include "base/message.h"
 
 namespace ozr {
 

@@ -5,11 +5,11 @@
 #include <new>
 #include <vector>
 
-#include "archive/failure.h"
-#include "archive/little_endian.h"
+#include "base/failure.h"
+#include "base/little_endian.h"
+#include "base/size_text.h"
+#include "base/texts.h"
 #include "platform/sequential_reader.h"
-#include "ui/size_text.h"
-#include "ui/texts.h"
 
 namespace ozr {
 

@@ -1,9 +1,9 @@
 // The start-up sequence: a self-extracting copy opens itself, the plain program asks for a file.
 #include "archive/open_startup_archive.h"
 
-#include "archive/failure.h"
 #include "archive/open_archive.h"
-#include "ui/texts.h"
+#include "base/failure.h"
+#include "base/texts.h"
 
 namespace ozr {
 

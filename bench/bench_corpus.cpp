@@ -5,9 +5,9 @@
 #include <optional>
 #include <stdexcept>
 
-#include "archive/failure.h"
 #include "archive/open_archive.h"
-#include "extract/decode_chunk.h"
+#include "base/failure.h"
+#include "codec/decode_chunk.h"
 #include "pack/archive_writer.h"
 
 namespace ozr::bench {

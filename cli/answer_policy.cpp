@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "ui/texts.h"
+#include "base/texts.h"
 
 namespace ozr::cli {
 

@@ -5,8 +5,8 @@
 #include <optional>
 #include <string_view>
 
+#include "base/message.h"
 #include "cli/arguments.h"
-#include "ui/message.h"
 
 namespace ozr::cli {
 

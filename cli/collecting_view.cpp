@@ -2,8 +2,8 @@
 // both become a line on stderr here.
 #include "cli/collecting_view.h"
 
-#include "archive/failure.h"
 #include "archive/open_archive.h"
+#include "base/failure.h"
 #include "cli/display_text.h"
 
 namespace ozr::cli {

@@ -3,8 +3,11 @@
 // half archive behind nor destroys the file that was there.
 #include <string>
 
-#include "archive/failure.h"
 #include "archive/records.h"
+#include "base/failure.h"
+#include "base/fill_in.h"
+#include "base/size_text.h"
+#include "base/texts.h"
 #include "cli/cli_texts.h"
 #include "cli/commands.h"
 #include "cli/display_text.h"
@@ -12,9 +15,6 @@
 #include "cli/pack_sources.h"
 #include "cli/progress_line.h"
 #include "pack/archive_writer.h"
-#include "ui/fill_in.h"
-#include "ui/size_text.h"
-#include "ui/texts.h"
 
 namespace ozr::cli {
 

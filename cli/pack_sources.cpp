@@ -6,11 +6,11 @@
 #include <filesystem>
 #include <set>
 
-#include "archive/failure.h"
+#include "base/failure.h"
+#include "base/fill_in.h"
+#include "base/texts.h"
 #include "cli/cli_texts.h"
 #include "cli/native_path.h"
-#include "ui/fill_in.h"
-#include "ui/texts.h"
 
 namespace ozr::cli {
 

@@ -2,9 +2,9 @@
 // bar; questions the policy answers are echoed with their answer, so a log shows what happened.
 #include "cli/terminal_dialog.h"
 
+#include "base/texts.h"
 #include "cli/cli_texts.h"
 #include "cli/display_text.h"
-#include "ui/texts.h"
 
 namespace ozr::cli {
 

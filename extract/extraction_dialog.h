@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "ui/control_ids.h"
-#include "ui/message.h"
+#include "base/control_ids.h"
+#include "base/message.h"
 
 namespace ozr {
 

@@ -6,12 +6,12 @@
 
 #include <optional>
 
-#include "archive/failure.h"
-#include "extract/chunk_sum.h"
+#include "base/failure.h"
+#include "base/fill_in.h"
+#include "base/texts.h"
+#include "codec/chunk_sum.h"
 #include "extract/entry_name.h"
 #include "extract/frame_pipeline.h"
-#include "ui/fill_in.h"
-#include "ui/texts.h"
 
 namespace ozr {
 

@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "archive/failure.h"
+#include "base/failure.h"
+#include "base/texts.h"
 #include "platform/sequential_reader.h"
 #include "platform/threads.h"
-#include "ui/texts.h"
 
 namespace ozr {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "extract/decode_chunk.h"
-#include "extract/extraction_key.h"
+#include "codec/decode_chunk.h"
+#include "codec/extraction_key.h"
 #include "platform/file_system.h"
 
 namespace ozr {

@@ -7,14 +7,14 @@
 #include <optional>
 #include <vector>
 
-#include "archive/failure.h"
-#include "archive/little_endian.h"
-#include "extract/chunk_sum.h"
-#include "extract/decode_chunk.h"
-#include "extract/inflate.h"
+#include "base/failure.h"
+#include "base/little_endian.h"
+#include "base/texts.h"
+#include "codec/chunk_sum.h"
+#include "codec/decode_chunk.h"
+#include "codec/inflate.h"
 #include "fuzz/fuzz_check.h"
 #include "platform/memory_files.h"
-#include "ui/texts.h"
 
 using ozr::fuzz::Check;
 

@@ -14,8 +14,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "archive/failure.h"
 #include "archive/open_archive.h"
+#include "base/failure.h"
 #include "extract/extraction_job.h"
 #include "fuzz/fuzz_check.h"
 #include "support/job_invariants.h"

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "extract/inflate.h"
+#include "codec/inflate.h"
 #include "fuzz/deflate_generator.h"
 #include "fuzz/fuzz_check.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/little_endian.h"
+#include "base/little_endian.h"
 #include "pack/archive_writer.h"
 #include "support/deflate_streams.h"
 #include "support/test_archives.h"

@@ -3,12 +3,12 @@
 // item per catalogue entry.
 #include <cstdint>
 
-#include "archive/failure.h"
 #include "archive/open_archive.h"
+#include "base/failure.h"
+#include "base/texts.h"
 #include "fuzz/fuzz_check.h"
 #include "support/memory_file_system.h"
 #include "support/recording_view.h"
-#include "ui/texts.h"
 
 using ozr::fuzz::Check;
 

@@ -10,13 +10,13 @@
 #include <cstring>
 #include <optional>
 
-#include "archive/failure.h"
-#include "archive/little_endian.h"
-#include "extract/chunk_sum.h"
-#include "extract/extraction_key.h"
+#include "base/failure.h"
+#include "base/fill_in.h"
+#include "base/little_endian.h"
+#include "base/texts.h"
+#include "codec/chunk_sum.h"
+#include "codec/extraction_key.h"
 #include "platform/memory_files.h"
-#include "ui/fill_in.h"
-#include "ui/texts.h"
 
 namespace ozr {
 

@@ -1,8 +1,8 @@
 // The platform-free part of the dialog's commands.
 #include "ui/dialog_commands.h"
 
-#include "ui/control_ids.h"
-#include "ui/texts.h"
+#include "base/control_ids.h"
+#include "base/texts.h"
 
 namespace ozr {
 

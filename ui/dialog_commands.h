@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/message.h"
 #include "platform/file_system.h"
-#include "ui/message.h"
 
 namespace ozr {
 

@@ -8,8 +8,8 @@
 #include <chrono>
 #include <string>
 
+#include "base/utf.h"
 #include "platform/file_system.h"
-#include "ui/utf.h"
 
 namespace ozr {
 

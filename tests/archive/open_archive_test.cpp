@@ -4,14 +4,14 @@
 
 #include <functional>
 
-#include "archive/failure.h"
-#include "archive/little_endian.h"
+#include "base/failure.h"
+#include "base/little_endian.h"
+#include "base/size_text.h"
+#include "base/texts.h"
+#include "base/utf.h"
 #include "platform/memory_files.h"
 #include "support/recording_view.h"
 #include "support/test_archives.h"
-#include "ui/size_text.h"
-#include "ui/texts.h"
-#include "ui/utf.h"
 
 namespace ozr {
 namespace {

@@ -8,9 +8,9 @@
 #include <map>
 #include <optional>
 
+#include "base/texts.h"
 #include "platform/memory_files.h"
 #include "support/test_archives.h"
-#include "ui/texts.h"
 
 namespace ozr {
 namespace {

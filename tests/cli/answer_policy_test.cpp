@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "ui/fill_in.h"
-#include "ui/texts.h"
-#include "ui/utf.h"
+#include "base/fill_in.h"
+#include "base/texts.h"
+#include "base/utf.h"
 
 namespace ozr::cli {
 namespace {

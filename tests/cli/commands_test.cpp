@@ -4,12 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include "base/utf.h"
 #include "cli/cli_texts.h"
 #include "cli/native_path.h"
 #include "fake_console.h"
 #include "support/temp_folder.h"
 #include "support/test_archives.h"
-#include "ui/utf.h"
 
 namespace ozr::cli {
 namespace {

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "base/utf.h"
 #include "cli/program_arguments.h"
 #include "pack/archive_writer.h"
-#include "ui/utf.h"
 
 namespace {
 

@@ -3,11 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include "base/fill_in.h"
+#include "base/texts.h"
+#include "base/utf.h"
 #include "cli/cli_texts.h"
 #include "fake_console.h"
-#include "ui/fill_in.h"
-#include "ui/texts.h"
-#include "ui/utf.h"
 
 namespace ozr::cli {
 namespace {

@@ -8,9 +8,9 @@
 #include <fstream>
 #include <iterator>
 
+#include "base/control_ids.h"
 #include "e2e/window_probe.h"
 #include "platform/memory_files.h"
-#include "ui/control_ids.h"
 
 namespace ozr::e2e {
 

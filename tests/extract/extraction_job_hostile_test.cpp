@@ -5,13 +5,13 @@
 
 #include <functional>
 
-#include "archive/little_endian.h"
+#include "base/little_endian.h"
+#include "base/utf.h"
 #include "extract/extraction_job.h"
 #include "support/job_invariants.h"
 #include "support/memory_file_system.h"
 #include "support/recording_dialog.h"
 #include "support/test_archives.h"
-#include "ui/utf.h"
 
 namespace ozr {
 namespace {

@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "archive/little_endian.h"
+#include "base/fill_in.h"
+#include "base/little_endian.h"
+#include "base/texts.h"
 #include "support/recording_dialog.h"
 #include "support/temp_folder.h"
 #include "support/test_archives.h"
-#include "ui/fill_in.h"
-#include "ui/texts.h"
 
 namespace ozr {
 namespace {

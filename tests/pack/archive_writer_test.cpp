@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "archive/failure.h"
-#include "archive/little_endian.h"
+#include "base/failure.h"
+#include "base/little_endian.h"
+#include "base/texts.h"
+#include "base/utf.h"
 #include "platform/memory_files.h"
 #include "support/test_archives.h"
-#include "ui/texts.h"
-#include "ui/utf.h"
 
 namespace ozr {
 namespace {

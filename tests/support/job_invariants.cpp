@@ -3,10 +3,10 @@
 
 #include <algorithm>
 
-#include "archive/failure.h"
-#include "extract/chunk_sum.h"
-#include "extract/decode_chunk.h"
-#include "ui/utf.h"
+#include "base/failure.h"
+#include "base/utf.h"
+#include "codec/chunk_sum.h"
+#include "codec/decode_chunk.h"
 
 namespace ozr::testing {
 

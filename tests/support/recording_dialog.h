@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/utf.h"
 #include "extract/extraction_dialog.h"
-#include "ui/utf.h"
 
 namespace ozr::testing {
 

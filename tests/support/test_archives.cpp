@@ -4,8 +4,8 @@
 #include <optional>
 
 #include "archive/open_archive.h"
-#include "extract/chunk_sum.h"
-#include "extract/decode_chunk.h"
+#include "codec/chunk_sum.h"
+#include "codec/decode_chunk.h"
 #include "platform/memory_files.h"
 #include "support/recording_view.h"
 

@@ -4,9 +4,9 @@
 // meets a call of the old one.
 #include "ui/win32/extraction_worker.h"
 
-#include "archive/failure.h"
+#include "base/failure.h"
+#include "base/texts.h"
 #include "extract/extraction_job.h"
-#include "ui/texts.h"
 #include "ui/win32/win32_dialog.h"
 
 namespace ozr::win32 {

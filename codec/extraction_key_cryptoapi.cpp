@@ -7,9 +7,9 @@
 
 #include <utility>
 
-#include "archive/failure.h"
-#include "extract/extraction_key.h"
-#include "ui/texts.h"
+#include "base/failure.h"
+#include "base/texts.h"
+#include "codec/extraction_key.h"
 
 namespace ozr {
 

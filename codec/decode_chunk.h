@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "archive/records.h"
-#include "extract/extraction_key.h"
+#include "codec/extraction_key.h"
 #include "platform/file_system.h"
 
 namespace ozr {

@@ -1,4 +1,4 @@
-#include "extract/extraction_key.h"
+#include "codec/extraction_key.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // One frame from stored bytes to inflated bytes, with the checks in the order stored archives need.
-#include "extract/decode_chunk.h"
+#include "codec/decode_chunk.h"
 
-#include "archive/failure.h"
-#include "archive/little_endian.h"
-#include "extract/chunk_sum.h"
-#include "extract/inflate.h"
-#include "ui/texts.h"
+#include "base/failure.h"
+#include "base/little_endian.h"
+#include "base/texts.h"
+#include "codec/chunk_sum.h"
+#include "codec/inflate.h"
 
 namespace ozr {
 

@@ -8,9 +8,9 @@
 #include <cstring>
 #include <vector>
 
-#include "archive/failure.h"
-#include "extract/extraction_key.h"
-#include "ui/texts.h"
+#include "base/failure.h"
+#include "base/texts.h"
+#include "codec/extraction_key.h"
 
 namespace ozr {
 

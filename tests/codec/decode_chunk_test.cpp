@@ -1,15 +1,15 @@
-#include "extract/decode_chunk.h"
+#include "codec/decode_chunk.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include "archive/failure.h"
-#include "archive/little_endian.h"
-#include "extract/chunk_sum.h"
+#include "base/failure.h"
+#include "base/little_endian.h"
+#include "base/texts.h"
+#include "base/utf.h"
+#include "codec/chunk_sum.h"
 #include "platform/memory_files.h"
 #include "support/test_archives.h"
-#include "ui/texts.h"
-#include "ui/utf.h"
 
 namespace ozr {
 namespace {

@@ -4,7 +4,7 @@
 // allocating zlib's state and window for every frame.
 #include <zlib.h>
 
-#include "extract/inflate.h"
+#include "codec/inflate.h"
 
 namespace ozr {
 
