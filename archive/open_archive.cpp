@@ -15,7 +15,7 @@ namespace ozr {
 
 namespace {
 
-[[noreturn]] void FailRead() { throw Failure(text::kArchiveReadFailed); }
+[[noreturn]] void FailRead() { throw Failure(MessageCode::kArchiveReadFailed); }
 
 void ReadExactly(ReadableFile& file, uint8_t* buffer, size_t count) {
   if (file.Read(buffer, count) != count) FailRead();
@@ -66,11 +66,11 @@ void ReadRegions(ReadableFile& file, ArchiveSession& session, ArchiveView& view)
   if (header.titleLength > kMaxTitleLength || header.titleLength == 0) FailRead();
   if (header.totalPackedSize == 0 || header.totalUnpackedSize == 0) FailRead();
 
-  view.SetControlText(kCommentBox, ReadText(file, header.commentLength));
-  view.SetCaption(ReadText(file, header.titleLength));
-  view.SetControlText(kSummaryLine, FormatSummaryLine(header.entryCount, header.totalUnpackedSize,
-                                                      header.totalPackedSize));
-  view.SetControlText(kLevelLine, FormatLevelLine(header.compressionLevel));
+  view.ShowComment(ReadText(file, header.commentLength));
+  view.ShowTitle(ReadText(file, header.titleLength));
+  view.ShowSummary(
+      FormatSummaryLine(header.entryCount, header.totalUnpackedSize, header.totalPackedSize));
+  view.ShowLevel(FormatLevelLine(header.compressionLevel));
 
   file.Seek(size - trailer.directoryDistance);
   uint64_t packedSum = 0;
@@ -87,14 +87,14 @@ void ReadRegions(ReadableFile& file, ArchiveSession& session, ArchiveView& view)
     AddChecked(packedSum, record.packedSize);
     AddChecked(unpackedSum, record.unpackedSize);
     session.catalog.emplace(i, std::move(entry));
-    view.AppendListItem(line);
+    view.AppendEntryLine(line);
   }
 
   if (packedSum != header.totalPackedSize || unpackedSum != header.totalUnpackedSize) FailRead();
   // The data area must lie inside the file, or entries would be read from wrapped positions.
   if (header.totalPackedSize > size - trailer.directoryDistance) FailRead();
 
-  if (header.notEncrypted == 1) view.DisableControl(kPasswordField);
+  if (header.notEncrypted == 1) view.DisablePassword();
 }
 
 }  // namespace
@@ -103,14 +103,17 @@ bool OpenArchive(std::u16string& path, ArchiveSession& session, FileSystem& file
                  ArchiveView& view) {
   session.file = files.OpenForReading(path);
   if (!session.file) {
-    view.ShowMessage({text::kOpenFailed, text::kCaptionError, kMbIconError, false});
+    Message message(MessageCode::kOpenFailed, text::kCaptionError, kMbIconError);
+    message.ownedByDialog = false;
+    message.detail = files.FailureReason();
+    view.ShowMessage(message);
     view.EndDialog(0);
     return false;
   }
   const size_t slash = path.rfind(u'\\');
   if (slash != std::u16string::npos) {
     path.resize(slash + 1);
-    view.SetControlText(kDestinationFolder, path);
+    view.ShowDestinationFolder(path);
   }
 
   // The regions are read through a buffer: the directory is many small reads in a row.

@@ -12,7 +12,7 @@ namespace {
 // The second attempt. A failure here ends the dialog; its text, if any, is shown first.
 bool OpenChosenArchive(std::u16string& path, ArchiveSession& session, FileSystem& files,
                        StartupView& view) {
-  if (!view.ChooseArchive(path)) throw Failure(u"");
+  if (!view.ChooseArchive(path)) throw Failure::ChoiceCancelled();
   return OpenArchive(path, session, files, view);
 }
 
@@ -32,7 +32,9 @@ bool OpenStartupArchive(const std::u16string& ownPath, ArchiveSession& session, 
       opened = OpenChosenArchive(path, session, files, view);
     } catch (const Failure& failure) {
       if (!failure.silent()) {
-        view.ShowMessage({failure.text(), text::kCaptionError, kMbIconError, false});
+        Message message = failure.ToMessage(text::kCaptionError, kMbIconError);
+        message.ownedByDialog = false;
+        view.ShowMessage(message);
       }
       view.EndDialog(0);
       return true;

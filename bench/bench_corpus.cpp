@@ -18,11 +18,14 @@ namespace {
 
 class SilentView : public ArchiveView {
  public:
-  void SetControlText(ControlId, const std::u16string&) override {}
-  void SetCaption(const std::u16string&) override {}
-  void AppendListItem(const std::u16string&) override {}
-  void DisableControl(ControlId) override {}
-  MessageAnswer ShowMessage(const Message& message) override { throw Failure(message.text); }
+  void ShowDestinationFolder(const std::u16string&) override {}
+  void ShowComment(const std::u16string&) override {}
+  void ShowTitle(const std::u16string&) override {}
+  void ShowSummary(const std::u16string&) override {}
+  void ShowLevel(const std::u16string&) override {}
+  void AppendEntryLine(const std::u16string&) override {}
+  void DisablePassword() override {}
+  MessageAnswer ShowMessage(const Message& message) override { throw Failure(message.code); }
   void EndDialog(int) override {}
 };
 

@@ -5,10 +5,10 @@
 // wincrypt.h needs the types of windows.h first.
 #include <wincrypt.h>
 
+#include <optional>
 #include <utility>
 
 #include "base/failure.h"
-#include "base/texts.h"
 #include "codec/extraction_key.h"
 
 namespace ozr {
@@ -60,23 +60,23 @@ ExtractionKey DeriveExtractionKey(std::u16string_view password) {
   const auto length = static_cast<DWORD>(password.size());
   auto handles = std::make_unique<ExtractionKey::Handles>();
   HCRYPTHASH hash = 0;
-  const char16_t* failure = nullptr;
+  std::optional<MessageCode> failure;
   if (!CryptAcquireContextW(&handles->provider, nullptr, nullptr, PROV_RSA_AES, 0) &&
       !CryptAcquireContextW(&handles->provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_NEWKEYSET)) {
     handles->provider = 0;
-    failure = text::kAcquireContextFailed;
+    failure = MessageCode::kAcquireContextFailed;
   } else if (!CryptCreateHash(handles->provider, CALG_SHA1, 0, 0, &hash)) {
     hash = 0;
-    failure = text::kCreateHashFailed;
+    failure = MessageCode::kCreateHashFailed;
   } else if (!CryptHashData(hash, reinterpret_cast<const BYTE*>(password.data()), 2 * length, 0)) {
-    failure = text::kHashDataFailed;
+    failure = MessageCode::kHashDataFailed;
   } else if (!CryptDeriveKey(handles->provider, CALG_AES_256, hash, 0x01000000, &handles->key)) {
     handles->key = 0;
-    failure = text::kDeriveKeyFailed;
+    failure = MessageCode::kDeriveKeyFailed;
   }
   if (hash != 0) CryptDestroyHash(hash);
   // On failure the handles release the provider as they go out of scope.
-  if (failure != nullptr) throw Failure(failure);
+  if (failure) throw Failure(*failure);
   return ExtractionKey(std::move(handles));
 }
 

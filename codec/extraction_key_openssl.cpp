@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "base/failure.h"
-#include "base/texts.h"
 #include "codec/extraction_key.h"
 
 namespace ozr {
@@ -143,7 +142,7 @@ ExtractionKey DeriveExtractionKey(std::u16string_view password) {
     units.push_back(static_cast<uint8_t>(u >> 8));
   }
   uint8_t hash[SHA_DIGEST_LENGTH];
-  if (!Sha1(units.data(), units.size(), hash)) throw Failure(text::kHashDataFailed);
+  if (!Sha1(units.data(), units.size(), hash)) throw Failure(MessageCode::kHashDataFailed);
 
   uint8_t pad36[64];
   uint8_t pad5c[64];
@@ -156,7 +155,7 @@ ExtractionKey DeriveExtractionKey(std::u16string_view password) {
   uint8_t stretched[2 * SHA_DIGEST_LENGTH];
   if (!Sha1(pad36, sizeof pad36, stretched) ||
       !Sha1(pad5c, sizeof pad5c, stretched + SHA_DIGEST_LENGTH)) {
-    throw Failure(text::kDeriveKeyFailed);
+    throw Failure(MessageCode::kDeriveKeyFailed);
   }
   auto handles = std::make_unique<ExtractionKey::Handles>();
   std::memcpy(handles->key.data(), stretched, handles->key.size());

@@ -5,7 +5,6 @@
 
 #include "archive/open_archive.h"
 #include "base/failure.h"
-#include "base/texts.h"
 #include "fuzz/fuzz_check.h"
 #include "support/memory_file_system.h"
 #include "support/recording_view.h"
@@ -23,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     opened = ozr::OpenArchive(path, session, files, view);
     Check(opened, "an archive that exists opens or throws");
   } catch (const ozr::Failure& failure) {
-    Check(failure.text() == ozr::text::kArchiveReadFailed, "opening fails with the read text");
+    Check(failure.code() == ozr::MessageCode::kArchiveReadFailed,
+          "opening fails with the read text");
   }
   Check(path == u"D:\\in\\", "the path is cut to its folder");
   Check(files.changedPaths().empty(), "opening writes nothing");

@@ -11,9 +11,7 @@
 #include <optional>
 
 #include "base/failure.h"
-#include "base/fill_in.h"
 #include "base/little_endian.h"
-#include "base/texts.h"
 #include "codec/chunk_sum.h"
 #include "codec/extraction_key.h"
 #include "platform/memory_files.h"
@@ -27,8 +25,8 @@ constexpr uint32_t kBlock = 16;
 constexpr uint32_t kOneBlockInput = 32000;
 constexpr uint32_t kMaxPassword = 16;
 
-void Check(bool ok, std::u16string message) {
-  if (!ok) throw Failure(std::move(message));
+void Check(bool ok, MessageCode code, std::u16string_view argument = {}) {
+  if (!ok) throw Failure(code, argument);
 }
 
 // Tracks the output position and refuses short writes.
@@ -37,7 +35,7 @@ class Output {
   Output(WritableFile& file, uint64_t position) : file_(file), position_(position) {}
 
   void Write(const uint8_t* data, size_t count) {
-    Check(file_.Write(data, count) == count, text::kWriteFailed);
+    if (file_.Write(data, count) != count) FailWrite();
     position_ += count;
   }
   void WriteText(const std::u16string& text) {
@@ -46,12 +44,17 @@ class Output {
     Write(bytes.data(), bytes.size());
   }
   void Patch(uint64_t at, const uint8_t* data, size_t count) {
-    Check(file_.Seek(at) && file_.Write(data, count) == count && file_.Seek(position_),
-          text::kWriteFailed);
+    if (!file_.Seek(at) || file_.Write(data, count) != count || !file_.Seek(position_)) {
+      FailWrite();
+    }
   }
   uint64_t position() const { return position_; }
 
  private:
+  [[noreturn]] void FailWrite() const {
+    throw Failure(MessageCode::kWriteFailed, {}, file_.FailureReason());
+  }
+
   WritableFile& file_;
   uint64_t position_;
 };
@@ -65,7 +68,10 @@ class EntrySource {
       return;
     }
     if (files != nullptr) file_ = files->OpenForReading(entry.sourcePath);
-    Check(file_ != nullptr, FillIn(text::kPackSourceReadFailed, entry.sourcePath));
+    if (!file_) {
+      throw Failure(MessageCode::kPackSourceReadFailed, entry.sourcePath,
+                    files != nullptr ? files->FailureReason() : std::u16string());
+    }
     size_ = file_->Size();
   }
 
@@ -76,8 +82,8 @@ class EntrySource {
     if (!file_) {
       std::memcpy(buffer, entry_.bytes.data() + offset_, count);
     } else {
-      Check(file_->Read(buffer, count) == count,
-            FillIn(text::kPackSourceReadFailed, entry_.sourcePath));
+      Check(file_->Read(buffer, count) == count, MessageCode::kPackSourceReadFailed,
+            entry_.sourcePath);
     }
     offset_ += count;
   }
@@ -95,7 +101,7 @@ class Deflater {
   // readers decode fastest.
   explicit Deflater(int level) {
     Check(deflateInit2(&stream_, level, Z_DEFLATED, 15, 9, Z_DEFAULT_STRATEGY) == Z_OK,
-          text::kPackCompressFailed);
+          MessageCode::kPackCompressFailed);
   }
   ~Deflater() { deflateEnd(&stream_); }
   Deflater(const Deflater&) = delete;
@@ -103,12 +109,12 @@ class Deflater {
 
   // One complete zlib stream of `input` into `output`; returns its length.
   uint32_t Compress(const uint8_t* input, uint32_t length, uint8_t* output, uint32_t capacity) {
-    Check(deflateReset(&stream_) == Z_OK, text::kPackCompressFailed);
+    Check(deflateReset(&stream_) == Z_OK, MessageCode::kPackCompressFailed);
     stream_.next_in = const_cast<Bytef*>(input);
     stream_.avail_in = length;
     stream_.next_out = output;
     stream_.avail_out = capacity;
-    Check(deflate(&stream_, Z_FINISH) == Z_STREAM_END, text::kPackCompressFailed);
+    Check(deflate(&stream_, Z_FINISH) == Z_STREAM_END, MessageCode::kPackCompressFailed);
     return capacity - stream_.avail_out;
   }
 
@@ -117,12 +123,13 @@ class Deflater {
 };
 
 void ValidateOptions(const PackOptions& options) {
-  Check(!options.title.empty() && options.title.size() <= kMaxTitleLength, text::kPackTitleLength);
-  Check(options.comment.size() <= kMaxCommentLength, text::kPackCommentTooLong);
-  Check(options.compressionLevel <= kMaxCompressionLevel, text::kPackLevelRange);
+  Check(!options.title.empty() && options.title.size() <= kMaxTitleLength,
+        MessageCode::kPackTitleLength);
+  Check(options.comment.size() <= kMaxCommentLength, MessageCode::kPackCommentTooLong);
+  Check(options.compressionLevel <= kMaxCompressionLevel, MessageCode::kPackLevelRange);
   if (options.notEncrypted == 0) {
-    Check(!options.password.empty(), text::kEnterPassword);
-    Check(options.password.size() <= kMaxPassword, text::kPackPasswordTooLong);
+    Check(!options.password.empty(), MessageCode::kEnterPassword);
+    Check(options.password.size() <= kMaxPassword, MessageCode::kPackPasswordTooLong);
   }
 }
 
@@ -142,9 +149,9 @@ class ArchiveWriter {
   }
 
   PackResult Write(const std::vector<PackEntry>& entries) {
-    Check(entries.size() <= UINT32_MAX, text::kPackDirectoryTooLarge);
+    Check(entries.size() <= UINT32_MAX, MessageCode::kPackDirectoryTooLarge);
     for (const PackEntry& entry : entries) {
-      Check(entry.name.size() <= kMaxNameLength, FillIn(text::kPackNameTooLong, entry.name));
+      Check(entry.name.size() <= kMaxNameLength, MessageCode::kPackNameTooLong, entry.name);
     }
     const uint64_t headerAt = out_.position();
     if (options_.headerPlacement == HeaderPlacement::kBeforeData) WriteHeaderBlock();
@@ -171,7 +178,7 @@ class ArchiveWriter {
     const uint64_t headerPosition =
         options_.headerPlacement == HeaderPlacement::kBeforeData ? headerAt : headerBehindAt;
     Check(end - headerPosition <= UINT32_MAX && end - directoryAt <= UINT32_MAX,
-          text::kPackDirectoryTooLarge);
+          MessageCode::kPackDirectoryTooLarge);
     ArchiveTrailer trailer;
     trailer.headerDistance = static_cast<uint32_t>(end - headerPosition);
     trailer.directoryDistance = static_cast<uint32_t>(end - directoryAt);
@@ -199,7 +206,7 @@ class ArchiveWriter {
 
   EntryRecord WriteEntry(const PackEntry& entry) {
     EntrySource source(entry, files_);
-    Check(source.size() != 0, FillIn(text::kPackEmptyEntry, entry.name));
+    Check(source.size() != 0, MessageCode::kPackEmptyEntry, entry.name);
     EntryRecord record;
     record.unpackedSize = source.size();
     record.nameLength = static_cast<uint32_t>(entry.name.size());
@@ -259,7 +266,7 @@ class ArchiveWriter {
         return take;
       }
       // Too big even though compressed: take fewer bytes so the payload shrinks by the excess.
-      Check(take > 1, text::kPackCompressFailed);
+      Check(take > 1, MessageCode::kPackCompressFailed);
       take -= std::min(take - 1, stored - kChunkBufferSize + 64);
     }
   }
@@ -273,7 +280,7 @@ class ArchiveWriter {
     uint32_t stored = plainLength;
     if (key_) {
       Check(key_->Encrypt(payload_.data(), stored, static_cast<uint32_t>(payload_.size()), final),
-            text::kPackEncryptFailed);
+            MessageCode::kPackEncryptFailed);
     }
     uint8_t field[4];
     StoreU32(field, stored);

@@ -32,6 +32,9 @@ class WritableFile {
   virtual bool Seek(uint64_t position) = 0;
   // Closes the file; false when data may not have reached it. Later calls return true.
   virtual bool Close() = 0;
+  // Why the latest failed Write, Seek or Close failed, in the operating system's words; empty
+  // when it is not known.
+  virtual std::u16string FailureReason() const { return {}; }
 };
 
 enum class PathKind { kMissing, kDirectory, kOther };
@@ -63,6 +66,10 @@ class FileSystem {
   virtual std::u16string JoinEntryPath(const std::u16string& folder,
                                        const std::u16string& entryName) const = 0;
   virtual NameRules Rules() const = 0;
+  // Why the latest failed call above failed (opening, creating, a folder, removing, moving), in
+  // the operating system's words; empty when it is not known. Asked on the thread that made the
+  // call, before it makes another.
+  virtual std::u16string FailureReason() const { return {}; }
 };
 
 // The file system of the platform the program was built for.

@@ -80,14 +80,14 @@ TEST(OpenArchive, FillsTheDialogInOrder) {
   const std::u16string summary = FormatSummaryLine(
       3, c.at(0).record.unpackedSize + c.at(1).record.unpackedSize + c.at(2).record.unpackedSize,
       o.session.header.totalPackedSize);
-  std::vector<std::u16string> expected = {u"text 1004 C:\\Архивы\\", u"text 1010 Комментарий",
-                                          u"caption Мой архив", u"text 1009 " + summary,
-                                          u"text 1012 Степень сжатия: 9"};
+  std::vector<std::u16string> expected = {u"folder C:\\Архивы\\", u"comment Комментарий",
+                                          u"title Мой архив", u"summary " + summary,
+                                          u"level Степень сжатия: 9"};
   for (uint32_t i = 0; i < 3; ++i) {
     expected.push_back(u"item " + FormatEntryLine(c.at(i).name, c.at(i).record.unpackedSize,
                                                   c.at(i).record.packedSize));
   }
-  expected.push_back(u"disable 1007");
+  expected.push_back(u"password disabled");
   EXPECT_EQ(o.view.calls, expected);
   EXPECT_EQ(c.at(1).name, u"docs\\a.txt");
   EXPECT_EQ(c.at(1).record.unpackedSize, 3000u);
@@ -101,7 +101,7 @@ TEST(OpenArchive, PasswordFieldDisabledOnlyForNotEncryptedOne) {
     Opened o;
     Open(ThreeEntries(options), o);
     ASSERT_FALSE(o.threw);
-    EXPECT_EQ(o.view.calls.back() == u"disable 1007", flag == 1) << int{flag};
+    EXPECT_EQ(o.view.calls.back() == u"password disabled", flag == 1) << int{flag};
   }
 }
 
@@ -126,7 +126,7 @@ TEST(OpenArchive, PathWithoutBackslashSetsNoDestination) {
   Open(ThreeEntries(), o);
   ASSERT_FALSE(o.threw);
   EXPECT_EQ(o.path, u"archive.ozr");
-  EXPECT_EQ(o.view.calls.front().rfind(u"text 1010", 0), 0u);
+  EXPECT_EQ(o.view.calls.front().rfind(u"comment ", 0), 0u);
 }
 
 struct LimitCase {
@@ -190,7 +190,7 @@ TEST(OpenArchive, TextLengthLimitsFromTheWriter) {
     Open(WriteArchiveToMemory({{c.name, Bytes("x"), {}}}, options), o);
     ASSERT_FALSE(o.threw) << c.title.size();
     EXPECT_EQ(o.session.catalog.at(0).name, c.name);
-    EXPECT_EQ(o.view.calls[2], u"caption " + c.title);
+    EXPECT_EQ(o.view.calls[2], u"title " + c.title);
   }
 }
 

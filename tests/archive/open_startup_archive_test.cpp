@@ -47,12 +47,13 @@ class StartupRecorder : public StartupView {
   int passwordLimit = 0;
   bool fitted = false;
 
-  void SetControlText(ControlId control, const std::u16string& text) override {
-    if (control == kDestinationFolder) destination = text;
-  }
-  void SetCaption(const std::u16string&) override {}
-  void AppendListItem(const std::u16string& text) override { items.push_back(text); }
-  void DisableControl(ControlId) override {}
+  void ShowDestinationFolder(const std::u16string& folder) override { destination = folder; }
+  void ShowComment(const std::u16string&) override {}
+  void ShowTitle(const std::u16string&) override {}
+  void ShowSummary(const std::u16string&) override {}
+  void ShowLevel(const std::u16string&) override {}
+  void AppendEntryLine(const std::u16string& line) override { items.push_back(line); }
+  void DisablePassword() override {}
   MessageAnswer ShowMessage(const Message& message) override {
     messages.push_back(message);
     return kIdOk;

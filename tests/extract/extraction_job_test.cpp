@@ -389,6 +389,7 @@ class FailingFileSystem : public FileSystem {
   bool MoveReplacing(const std::u16string& from, const std::u16string& to) override {
     return !failMove_ && inner_->MoveReplacing(from, to);
   }
+  std::u16string FailureReason() const override { return u"moving refused"; }
   std::u16string JoinEntryPath(const std::u16string& f, const std::u16string& n) const override {
     return inner_->JoinEntryPath(f, n);
   }
@@ -404,6 +405,7 @@ class FailingFileSystem : public FileSystem {
     }
     bool Seek(uint64_t position) override { return inner_->Seek(position); }
     bool Close() override { return inner_->Close(); }
+    std::u16string FailureReason() const override { return u"disk full"; }
 
    private:
     std::unique_ptr<WritableFile> inner_;
@@ -440,6 +442,9 @@ TEST_P(ExtractionJobTest, OutputFailuresNeverCostTheExistingFile) {
                                         ? std::u16string(text::kWriteFailed)
                                         : FillIn(text::kCreateFileFailed, run.PathOf(u"f.txt"));
     EXPECT_EQ(U8(run.dialog.messages.at(1).text), U8(expected)) << c.what;
+    // The system's reason goes along for the command-line tool, outside the text.
+    EXPECT_EQ(U8(run.dialog.messages.at(1).detail), c.failWrites ? "disk full" : "moving refused")
+        << c.what;
   }
 }
 

@@ -48,9 +48,8 @@ void RunJob(UnpackerState& state) {
                   *state.files);
   } catch (const Failure& failure) {
     // The job reports its own failures; one that escapes it still reaches the user.
-    if (!failure.silent()) {
-      dialog.ShowMessage({failure.text(), text::kCaptionErrorBang, kMbIconError});
-    }
+    if (!failure.silent())
+      dialog.ShowMessage(failure.ToMessage(text::kCaptionErrorBang, kMbIconError));
     dialog.ResetProgress();
   }
   dialog.EndBusy();
