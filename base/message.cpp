@@ -23,11 +23,11 @@ const char16_t* PatternOf(MessageCode code) {
     case MessageCode::kDeriveKeyFailed:
       return text::kDeriveKeyFailed;
     case MessageCode::kFrameReadFailed:
-      return text::kChunkReadFailed;
+      return text::kFrameReadFailed;
     case MessageCode::kDecryptFailed:
       return text::kDecryptFailed;
     case MessageCode::kFrameSumMismatch:
-      return text::kChunkSumMismatch;
+      return text::kFrameSumMismatch;
     case MessageCode::kInflateFailed:
       return text::kInflateFailed;
     case MessageCode::kEnterPassword:

@@ -63,25 +63,25 @@ void PackFolderOnce(const fs::path& folder, const fs::path& archive) {
 void OpenNative(const fs::path& archive, ArchiveSession& session) {
   auto files = NativeFileSystem();
   SilentView view;
-  std::u16string path = archive.u16string();
-  if (!OpenArchive(path, session, *files, view)) throw std::runtime_error("cannot open archive");
+  if (!OpenArchive(archive.u16string(), session, *files, view))
+    throw std::runtime_error("cannot open archive");
 }
 
 DecryptedFrames LoadFrames(ArchiveSession& session) {
   DecryptedFrames frames;
-  std::optional<ExtractionKey> key;
-  if (session.header.encrypted()) key.emplace(DeriveExtractionKey(kPassword));
+  std::optional<ArchiveKey> key;
+  if (session.header.encrypted()) key.emplace(DeriveArchiveKey(kPassword));
   ChunkBuffer input, output;
   for (const auto& [index, entry] : session.catalog) {
     session.file->Seek(session.DataAreaPosition() + entry.streamOffset);
     uint64_t consumed = 0;
     while (consumed < entry.record.packedSize) {
       // Decodes the frame once to learn its decrypted payload, which stays in the input buffer.
-      const DecodedChunk chunk = DecodeChunk(*session.file, key ? &*key : nullptr,
+      const FrameLengths frame = DecodeChunk(*session.file, key ? &*key : nullptr,
                                              entry.record.packedSize, consumed, input, output);
-      frames.streams.emplace_back(input.data(), input.data() + chunk.payloadLength);
-      frames.inflatedBytes += chunk.inflatedLength;
-      consumed += chunk.storedLength + kFrameOverhead;
+      frames.streams.emplace_back(input.data(), input.data() + frame.payloadLength);
+      frames.inflatedBytes += frame.inflatedLength;
+      consumed += frame.storedLength + kFrameOverhead;
     }
   }
   return frames;

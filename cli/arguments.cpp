@@ -16,8 +16,6 @@ namespace ozr::cli {
 
 namespace {
 
-constexpr size_t kMaxPasswordUnits = 16;
-
 struct UsageError {
   std::u16string message;
 };
@@ -130,7 +128,7 @@ std::u16string CommentText(const std::string& typed) {
 }
 
 void CheckPassword(const std::u16string& password) {
-  if (password.size() > kMaxPasswordUnits) throw UsageError{ozr::text::kPackPasswordTooLong};
+  if (password.size() > kMaxPasswordLength) throw UsageError{ozr::text::kPackPasswordTooLong};
 }
 
 void FillReading(const RawCommandLine& raw, const CLI::App* command, Arguments& arguments) {

@@ -10,9 +10,8 @@ namespace ozr::cli {
 
 bool OpenForCommand(const std::u16string& path, ArchiveSession& session, FileSystem& files,
                     CollectingView& view, Console& console) {
-  std::u16string cut = path;  // OpenArchive shortens its argument to the folder
   try {
-    if (OpenArchive(cut, session, files, view)) return true;
+    if (OpenArchive(path, session, files, view)) return true;
     for (const Message& message : view.messages) {
       console.Write(Stream::kError, DisplayMessage(message.text, message.detail) + u"\n");
     }

@@ -2,6 +2,7 @@
 // bar; questions the policy answers are echoed with their answer, so a log shows what happened.
 #include "cli/terminal_dialog.h"
 
+#include "archive/records.h"
 #include "base/texts.h"
 #include "cli/cli_texts.h"
 #include "cli/display_text.h"
@@ -10,7 +11,6 @@ namespace ozr::cli {
 
 namespace {
 
-constexpr size_t kMaxPasswordUnits = 16;
 constexpr unsigned kButtonsMask = 0xF;
 
 std::u16string AnswerWord(MessageAnswer answer) {
@@ -27,7 +27,7 @@ std::u16string TerminalDialog::ReadPassword() {
   for (;;) {
     std::u16string typed;
     if (!console_.ReadSecret(text::kPasswordPrompt, typed)) return {};
-    if (typed.size() <= kMaxPasswordUnits) return typed;
+    if (typed.size() <= kMaxPasswordLength) return typed;
     console_.Write(Stream::kError, std::u16string(ozr::text::kPackPasswordTooLong) + u"\n");
   }
 }

@@ -41,13 +41,13 @@ uint32_t CheckAndInflate(const StoredFrame& frame, uint32_t payloadLength, const
   if (!frame.sumRead) throw Failure(MessageCode::kFrameReadFailed);
   if (computed != frame.payloadSum) throw Failure(MessageCode::kFrameSumMismatch);
   uint32_t inflated = ChunkBuffer::size();
-  if (!InflateChunk(input.data(), payloadLength, output.data(), inflated)) {
+  if (!InflateFrame(input.data(), payloadLength, output.data(), inflated)) {
     throw Failure(MessageCode::kInflateFailed);
   }
   return inflated;
 }
 
-DecodedChunk DecodeChunk(ReadableFile& file, ExtractionKey* key, uint64_t packedSize,
+FrameLengths DecodeChunk(ReadableFile& file, ArchiveKey* key, uint64_t packedSize,
                          uint64_t consumedBytes, ChunkBuffer& input, ChunkBuffer& output) {
   const StoredFrame frame = ReadStoredFrame(file, packedSize, consumedBytes, input);
   uint32_t payloadLength = frame.storedLength;

@@ -1,5 +1,5 @@
 // The extraction job: password, key, selection, then entry by entry the folders, the overwrite
-// question, the chunks and the checksum, with one stop path for each way a job can end early.
+// question, the frames and the checksum, with one stop path for each way a job can end early.
 // Output goes to a temporary file beside the target and replaces it only once its checksum
 // matched, so neither a failure nor an abort ever destroys a file the user already had.
 #include "extract/extraction_job.h"
@@ -17,10 +17,9 @@ namespace ozr {
 namespace {
 
 constexpr uint64_t kProgressUnit = 64000;  // packed bytes per step of the entry's bar
-constexpr size_t kMaxPasswordUnits = 16;
 
 // How one entry ended.
-enum class EntryEnd { kDone, kSkipped, kUnsafeSkipped, kQuestionStop, kChunkStop, kMismatchStop };
+enum class EntryEnd { kDone, kSkipped, kUnsafeSkipped, kQuestionStop, kFrameStop, kMismatchStop };
 
 // The entry's output: a temporary file that becomes the target only when committed. A failed
 // step keeps the operating system's reason.
@@ -100,7 +99,7 @@ class Job {
   // The password and, for an encrypted archive, the key. The end of the job when there is none.
   std::optional<JobEnd> MakeKey() {
     std::u16string password = dialog_.ReadPassword();
-    if (password.size() > kMaxPasswordUnits) password.resize(kMaxPasswordUnits);
+    if (password.size() > kMaxPasswordLength) password.resize(kMaxPasswordLength);
     if (!encrypted_) return std::nullopt;
     if (password.empty()) {
       dialog_.ShowMessage({MessageCode::kEnterPassword, text::kCaptionError, kMbIconWarning});
@@ -108,7 +107,7 @@ class Job {
       return JobEnd::kNoPassword;
     }
     try {
-      key_.emplace(DeriveExtractionKey(password));
+      key_.emplace(DeriveArchiveKey(password));
     } catch (const Failure& failure) {
       dialog_.ShowMessage(failure.ToMessage(text::kCaptionErrorBang, kMbOk));
       dialog_.SetBusy(false);
@@ -160,10 +159,10 @@ class Job {
   JobOutcome Stopped(EntryEnd end) {
     ReleaseKey();
     JobEnd jobEnd = JobEnd::kQuestionStop;  // the user chose to stop: nothing more to say
-    if (end == EntryEnd::kChunkStop && stopFailure_->code() == MessageCode::kAborted) {
+    if (end == EntryEnd::kFrameStop && stopFailure_->code() == MessageCode::kAborted) {
       jobEnd = JobEnd::kAborted;
-    } else if (end == EntryEnd::kChunkStop) {
-      jobEnd = JobEnd::kChunkStop;
+    } else if (end == EntryEnd::kFrameStop) {
+      jobEnd = JobEnd::kFrameStop;
       dialog_.ShowMessage(stopFailure_->ToMessage(text::kCaptionErrorBang, kMbIconError));
     } else if (end == EntryEnd::kMismatchStop) {
       jobEnd = JobEnd::kMismatchStop;
@@ -237,7 +236,7 @@ class Job {
     dialog_.SetProgressRange(kProgressBytes,
                              std::max<uint64_t>(1, record.packedSize / kProgressUnit));
     dialog_.SetProgressPosition(kProgressBytes, 0);
-    const EntryEnd written = WriteChunks(record, piped, output);
+    const EntryEnd written = WriteFrames(record, piped, output);
     if (written != EntryEnd::kDone) return written;
     if (!output.Commit(path)) {
       return AskToStop(MessageCode::kCreateFileFailed, path, output.reason())
@@ -263,7 +262,7 @@ class Job {
     return true;
   }
 
-  EntryEnd WriteChunks(const EntryRecord& record, size_t piped, PendingOutput& output) {
+  EntryEnd WriteFrames(const EntryRecord& record, size_t piped, PendingOutput& output) {
     uint64_t remaining = record.packedSize;
     uint32_t outputSum = 0;
     try {
@@ -284,7 +283,7 @@ class Job {
     } catch (const Failure& failure) {
       output.Discard();
       stopFailure_ = failure;
-      return EntryEnd::kChunkStop;
+      return EntryEnd::kFrameStop;
     }
     if (outputSum != record.entrySum) {
       output.Discard();
@@ -300,7 +299,7 @@ class Job {
   FileSystem& files_;
   const JobTuning tuning_;
   const bool encrypted_;
-  std::optional<ExtractionKey> key_;
+  std::optional<ArchiveKey> key_;
   std::optional<FramePipeline> pipeline_;
   static constexpr size_t kNotInPipeline = SIZE_MAX;
   std::vector<size_t> pipelineIndex_;   // selection ordinal to pipeline entry

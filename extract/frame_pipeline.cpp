@@ -36,11 +36,11 @@ struct FramePipeline::Slot {
 };
 
 struct FramePipeline::Shared {
-  Shared(ReadableFile& archive, ExtractionKey* key, std::vector<PipelineEntry> entries)
+  Shared(ReadableFile& archive, ArchiveKey* key, std::vector<PipelineEntry> entries)
       : reader(archive), key(key), entries(std::move(entries)) {}
 
   SequentialReader reader;
-  ExtractionKey* key;
+  ArchiveKey* key;
   const std::vector<PipelineEntry> entries;
   bool speculate = false;
   std::vector<std::unique_ptr<Slot>> slots;
@@ -88,7 +88,7 @@ struct FramePipeline::Shared {
   Slot& SlotOf(uint64_t seq) { return *slots[seq % slots.size()]; }
 };
 
-FramePipeline::FramePipeline(ReadableFile& archive, ExtractionKey* key,
+FramePipeline::FramePipeline(ReadableFile& archive, ArchiveKey* key,
                              std::vector<PipelineEntry> entries, int threads, bool speculate)
     : shared_(std::make_unique<Shared>(archive, key, std::move(entries))) {
   Shared& s = *shared_;

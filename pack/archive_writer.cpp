@@ -12,8 +12,8 @@
 
 #include "base/failure.h"
 #include "base/little_endian.h"
+#include "codec/archive_key.h"
 #include "codec/chunk_sum.h"
-#include "codec/extraction_key.h"
 #include "platform/memory_files.h"
 
 namespace ozr {
@@ -23,7 +23,6 @@ namespace {
 constexpr uint32_t kBlock = 16;
 // Input bytes that zlib always turns into one deflate block: fewer than its 32767 symbols.
 constexpr uint32_t kOneBlockInput = 32000;
-constexpr uint32_t kMaxPassword = 16;
 
 void Check(bool ok, MessageCode code, std::u16string_view argument = {}) {
   if (!ok) throw Failure(code, argument);
@@ -129,7 +128,7 @@ void ValidateOptions(const PackOptions& options) {
   Check(options.compressionLevel <= kMaxCompressionLevel, MessageCode::kPackLevelRange);
   if (options.notEncrypted == 0) {
     Check(!options.password.empty(), MessageCode::kEnterPassword);
-    Check(options.password.size() <= kMaxPassword, MessageCode::kPackPasswordTooLong);
+    Check(options.password.size() <= kMaxPasswordLength, MessageCode::kPackPasswordTooLong);
   }
 }
 
@@ -145,7 +144,7 @@ class ArchiveWriter {
         chunkSize_(std::max<uint32_t>(1, options.chunkSize)),
         window_(chunkSize_),
         payload_(compressBound(chunkSize_) + options.trailingBytes + kBlock) {
-    if (options.notEncrypted == 0) key_.emplace(DeriveExtractionKey(options.password));
+    if (options.notEncrypted == 0) key_.emplace(DeriveArchiveKey(options.password));
   }
 
   PackResult Write(const std::vector<PackEntry>& entries) {
@@ -298,7 +297,7 @@ class ArchiveWriter {
   const uint32_t chunkSize_;
   std::vector<uint8_t> window_;
   std::vector<uint8_t> payload_;
-  std::optional<ExtractionKey> key_;
+  std::optional<ArchiveKey> key_;
   ArchiveHeader header_;
   uint64_t packedContent_ = 0;
 };

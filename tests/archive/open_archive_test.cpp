@@ -74,7 +74,6 @@ TEST(OpenArchive, FillsTheDialogInOrder) {
   Open(archive, o);
   ASSERT_FALSE(o.threw) << ToUtf8(o.failure);
   EXPECT_TRUE(o.returned);
-  EXPECT_EQ(o.path, u"C:\\Архивы\\");
   const auto& c = o.session.catalog;
   ASSERT_EQ(c.size(), 3u);
   const std::u16string summary = FormatSummaryLine(
@@ -116,8 +115,8 @@ TEST(OpenArchive, FileThatCannotBeOpenedShowsMessageAndEndsDialog) {
   EXPECT_EQ(m.caption, text::kCaptionError);
   EXPECT_EQ(m.flags, unsigned{kMbIconError});
   EXPECT_FALSE(m.ownedByDialog);
-  EXPECT_EQ(o.view.calls.back(), u"end 0");
-  EXPECT_EQ(o.path, u"C:\\missing.ozr");  // not cut: the file never opened
+  EXPECT_EQ(o.view.calls,
+            (std::vector<std::u16string>{u"message Ошибка при открытии архива.", u"end 0"}));
 }
 
 TEST(OpenArchive, PathWithoutBackslashSetsNoDestination) {
@@ -125,7 +124,6 @@ TEST(OpenArchive, PathWithoutBackslashSetsNoDestination) {
   o.path = u"archive.ozr";
   Open(ThreeEntries(), o);
   ASSERT_FALSE(o.threw);
-  EXPECT_EQ(o.path, u"archive.ozr");
   EXPECT_EQ(o.view.calls.front().rfind(u"comment ", 0), 0u);
 }
 

@@ -44,7 +44,7 @@ class StartupRecorder : public StartupView {
   std::u16string destination;
   bool chooserShown = false;
   bool ended = false;
-  int passwordLimit = 0;
+  uint32_t passwordLimit = 0;
   bool fitted = false;
 
   void ShowDestinationFolder(const std::u16string& folder) override { destination = folder; }
@@ -69,7 +69,7 @@ class StartupRecorder : public StartupView {
     path = *choice;
     return true;
   }
-  void LimitPasswordLength(int units) override { passwordLimit = units; }
+  void LimitPasswordLength(uint32_t units) override { passwordLimit = units; }
   void FitListExtent() override { fitted = true; }
 };
 
@@ -102,7 +102,7 @@ struct StartupCase {
   std::optional<std::vector<uint8_t>> chosen;  // nullopt: the chosen path cannot be opened
   bool userCancels;
   // Expected:
-  bool endedByFailure;  // the result for WM_INITDIALOG
+  StartupResult result;
   bool chooserShown;
   const char16_t* message;  // nullptr: none
   bool ended;
@@ -121,7 +121,7 @@ TEST_P(StartupTest, OpensTheRightArchive) {
   if (!c.userCancels) view.choice = kChosenPath;
   ArchiveSession session;
 
-  EXPECT_EQ(OpenStartupArchive(kOwnPath, session, files, view), c.endedByFailure);
+  EXPECT_EQ(OpenStartupArchive(kOwnPath, session, files, view), c.result);
 
   EXPECT_EQ(view.chooserShown, c.chooserShown);
   std::vector<std::u16string> texts;
@@ -142,7 +142,7 @@ TEST_P(StartupTest, OpensTheRightArchive) {
   }
   EXPECT_EQ(view.destination, c.destination);
   // A shown dialog is finished: a password of at most 16 units, a list that fits its lines.
-  EXPECT_EQ(view.passwordLimit, c.ended ? 0 : 16);
+  EXPECT_EQ(view.passwordLimit, c.ended ? 0u : 16u);
   EXPECT_EQ(view.fitted, !c.ended);
 }
 
@@ -154,7 +154,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, StartupTest,
                                                        Program(kOwnArchive),
                                                        kChosenArchive,
                                                        false,
-                                                       false,
+                                                       StartupResult::kOpened,
                                                        false,
                                                        nullptr,
                                                        false,
@@ -164,7 +164,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, StartupTest,
                                                        Program(),
                                                        kChosenArchive,
                                                        false,
-                                                       false,
+                                                       StartupResult::kOpened,
                                                        true,
                                                        nullptr,
                                                        false,
@@ -174,7 +174,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, StartupTest,
                                                        Program(WithWrongTotals(kOwnArchive)),
                                                        kChosenArchive,
                                                        false,
-                                                       false,
+                                                       StartupResult::kOpened,
                                                        true,
                                                        nullptr,
                                                        false,
@@ -184,7 +184,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, StartupTest,
                                                        Program(),
                                                        kChosenArchive,
                                                        true,
-                                                       true,
+                                                       StartupResult::kChoiceFailed,
                                                        true,
                                                        nullptr,
                                                        true,
@@ -194,7 +194,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, StartupTest,
                                                        Program(),
                                                        WithWrongTotals(kChosenArchive),
                                                        false,
-                                                       true,
+                                                       StartupResult::kChoiceFailed,
                                                        true,
                                                        text::kArchiveReadFailed,
                                                        true,
@@ -204,7 +204,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, StartupTest,
                                                        Program(),
                                                        Bytes("short"),
                                                        false,
-                                                       true,
+                                                       StartupResult::kChoiceFailed,
                                                        true,
                                                        text::kArchiveReadFailed,
                                                        true,
@@ -214,7 +214,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, StartupTest,
                                                        Program(),
                                                        std::nullopt,
                                                        false,
-                                                       false,
+                                                       StartupResult::kOpenFailed,
                                                        true,
                                                        text::kOpenFailed,
                                                        true,
@@ -224,7 +224,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, StartupTest,
                                                        std::nullopt,
                                                        kChosenArchive,
                                                        false,
-                                                       false,
+                                                       StartupResult::kOpenFailed,
                                                        false,
                                                        text::kOpenFailed,
                                                        true,

@@ -158,7 +158,8 @@ TEST(TerminalDialog, SuccessGoesToStdoutAndEverythingElseToStderr) {
   };
   const Message success{MessageCode::kExtractionSucceeded, ozr::text::kCaptionSuccess,
                         kMbIconInformation};
-  const Message chunk{MessageCode::kFrameSumMismatch, ozr::text::kCaptionErrorBang, kMbIconError};
+  const Message frameFailure{MessageCode::kFrameSumMismatch, ozr::text::kCaptionErrorBang,
+                             kMbIconError};
   const Message noPassword{MessageCode::kEnterPassword, ozr::text::kCaptionError, kMbIconWarning};
   const Message hostile{MessageCode::kUnsafeEntryName, u"", kMbOk, u"\x1b[2J"};
   Message diskFull{MessageCode::kWriteFailed, ozr::text::kCaptionErrorBang, kMbIconError};
@@ -167,7 +168,7 @@ TEST(TerminalDialog, SuccessGoesToStdoutAndEverythingElseToStderr) {
       {"success", success, false, u"", false, u"Выбранные файлы успешно распакованы.\n", u""},
       {"quiet", success, true, u"", false, u"", u""},
       {"test", success, false, text::kTestSucceeded, false, u"Все файлы архива исправны.\n", u""},
-      {"chunk failure, quiet", chunk, true, u"", false, u"",
+      {"frame failure, quiet", frameFailure, true, u"", false, u"",
        u"Введен неверный пароль (контрольные суммы не совпали).\n"},
       {"no password", noPassword, false, u"", false, u"", u"Введите пароль.\n"},
       {"prompt left with Ctrl+C", noPassword, false, u"", true, u"", u""},

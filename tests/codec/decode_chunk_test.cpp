@@ -75,7 +75,7 @@ TEST(DecodeChunk, WrongPasswordGivesOneOfTheTwoTexts) {
     ArchiveSession session;
     OpenFromMemory(archive, session);
     const std::u16string text = FailureOf([&] { DecodeEntry(session, 0, password); });
-    EXPECT_TRUE(text == text::kDecryptFailed || text == text::kChunkSumMismatch)
+    EXPECT_TRUE(text == text::kDecryptFailed || text == text::kFrameSumMismatch)
         << ToUtf8(password) << ": " << ToUtf8(text);
   }
 }
@@ -158,12 +158,12 @@ TEST(DecodeChunk, DamagedFramesGiveTheirTexts) {
     const char16_t* failure;
   } cases[] = {
       {"payload byte flipped (no password involved)", [](auto& a) { a[10] ^= 1; },
-       text::kChunkSumMismatch},
-      {"payloadSum flipped", [&](auto& a) { a[4 + good.size()] ^= 0x80; }, text::kChunkSumMismatch},
+       text::kFrameSumMismatch},
+      {"payloadSum flipped", [&](auto& a) { a[4 + good.size()] ^= 0x80; }, text::kFrameSumMismatch},
       {"payloadLength beyond the buffer", [](auto& a) { StoreU32(a.data(), 128001); },
-       text::kChunkReadFailed},
+       text::kFrameReadFailed},
       {"payloadLength beyond the file", [](auto& a) { StoreU32(a.data(), 100000); },
-       text::kChunkReadFailed},
+       text::kFrameReadFailed},
   };
   for (const Case& c : cases) {
     auto archive = ArchiveWithPayloads({good});
@@ -191,7 +191,7 @@ TEST(DecodeChunk, ShortReadsOfEachFieldFail) {
     MemoryReadableFile file(frame);
     ChunkBuffer in, out;
     EXPECT_EQ(FailureOf([&] { DecodeChunk(file, nullptr, 1000, 0, in, out); }),
-              text::kChunkReadFailed)
+              text::kFrameReadFailed)
         << keep;
   }
 }
@@ -203,7 +203,7 @@ TEST(DecodeChunk, OversizedPayloadIsRefusedBeforeReading) {
   ChunkBuffer in, out;
   in.data()[0] = 0x11;
   EXPECT_EQ(FailureOf([&] { DecodeChunk(file, nullptr, 300000, 0, in, out); }),
-            text::kChunkReadFailed);
+            text::kFrameReadFailed);
   EXPECT_EQ(in.data()[0], 0x11);  // nothing was read into the buffer
 }
 

@@ -117,7 +117,7 @@ TEST(Inflate, BothDecodersAcceptAndRefuseExactlyWhatZlibDoes) {
 
     using Inflater = bool (*)(const uint8_t*, uint32_t, uint8_t*, uint32_t&);
     std::vector<std::pair<const char*, Inflater>> decoders = {{"zlib", InflateWithZlib},
-                                                              {"default", InflateChunk}};
+                                                              {"default", InflateFrame}};
 #if OZR_HAVE_LIBDEFLATE
     decoders.push_back({"libdeflate", InflateWithLibdeflate});
 #endif

@@ -50,7 +50,7 @@ void ExpectFiles(const std::u16string& folder, const Expected& expected) {
 }
 
 // The first selected entry runs long enough for a question to be asked and answered meanwhile;
-// waits until its chunks are being written.
+// waits until its frames are being written.
 void WaitInsideLargeEntry(UnpackerRun& run, int largeIndex) {
   EXPECT_TRUE(WaitUntil([&] {
     return ProgressOf(run.Control(kProgressEntries)).position == largeIndex + 1 &&
@@ -145,8 +145,8 @@ TEST_F(ExtractionTest, WrongPasswordStopsWithoutLeavingAFile) {
   StartExtraction(run, u"неверный", Destination());
 
   const SeenMessage message = run.WaitMessage();
-  // Which check notices a wrong key first depends on the key: the padding or the chunk's sum.
-  EXPECT_TRUE(message.text == text::kDecryptFailed || message.text == text::kChunkSumMismatch)
+  // Which check notices a wrong key first depends on the key: the padding or the frame's sum.
+  EXPECT_TRUE(message.text == text::kDecryptFailed || message.text == text::kFrameSumMismatch)
       << "unexpected message";
   EXPECT_EQ(message.caption, text::kCaptionErrorBang);
   EXPECT_EQ(message.owner, Dialog());

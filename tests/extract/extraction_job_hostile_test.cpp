@@ -108,9 +108,9 @@ TEST(ExtractionJobHostile, EveryEndClosesEveryFileAndLeavesNoPartialOne) {
          job.dialog.answers = {kIdYes};
          job.dialog.password = u"px";
        },
-       none, JobEnd::kChunkStop, false},
+       none, JobEnd::kFrameStop, false},
       {"damaged frame", answers({kIdYes}),
-       [](std::vector<uint8_t>& archive) { archive[archive.size() / 2] ^= 1; }, JobEnd::kChunkStop,
+       [](std::vector<uint8_t>& archive) { archive[archive.size() / 2] ^= 1; }, JobEnd::kFrameStop,
        false},
       {"entrySum wrong", answers({kIdYes}),
        [](std::vector<uint8_t>& archive) {
@@ -124,19 +124,19 @@ TEST(ExtractionJobHostile, EveryEndClosesEveryFileAndLeavesNoPartialOne) {
          refuse(Call::kWrite)(job);
          job.dialog.answers = {kIdYes};
        },
-       none, JobEnd::kChunkStop, false},
+       none, JobEnd::kFrameStop, false},
       {"disk full",
        [](MemoryJob& job) {
          job.files.spaceLeft = 30000;
          job.dialog.answers = {kIdYes};
        },
-       none, JobEnd::kChunkStop, false},
+       none, JobEnd::kFrameStop, false},
       {"close fails",
        [&](MemoryJob& job) {
          refuse(Call::kClose)(job);
          job.dialog.answers = {kIdYes};
        },
-       none, JobEnd::kChunkStop, false},
+       none, JobEnd::kFrameStop, false},
       {"replace refused, go on",
        [&](MemoryJob& job) {
          refuse(Call::kMove)(job);
@@ -159,7 +159,7 @@ TEST(ExtractionJobHostile, EveryEndClosesEveryFileAndLeavesNoPartialOne) {
        [](MemoryJob& job) {
          job.dialog.answers = {kIdYes};
          // Positions of the bytes bar: two for the first entry, then the second one's start,
-         // then one per chunk.
+         // then one per frame.
          job.dialog.onPosition = [&job, calls = 0](ControlId bar, uint64_t) mutable {
            if (bar == kProgressBytes && ++calls == 5) job.abort = true;
          };

@@ -209,27 +209,27 @@ std::vector<uint64_t> FramesOf(const std::vector<uint8_t>& archive, uint64_t at,
 
 // Damage to the frames of the second entry, and what the job must say (null: a wrong-password
 // text, either of the two).
-struct ChunkFailure {
+struct FrameFailure {
   const char* what;
   std::function<void(std::vector<uint8_t>&, const std::vector<uint64_t>& frames)> damage;
   const char16_t* password;
   const char16_t* message;
 };
 
-TEST_P(ExtractionJobTest, ChunkFailuresStopTheJobAndKeepTheOriginalFile) {
-  const ChunkFailure cases[] = {
+TEST_P(ExtractionJobTest, FrameFailuresStopTheJobAndKeepTheOriginalFile) {
+  const FrameFailure cases[] = {
       {"wrong password", [](auto&, auto&) {}, u"wrong", nullptr},
       {"payload byte flipped", [](auto& b, auto& f) { b[f[1] + 100] ^= 4; }, u"right", nullptr},
       {"payloadSum flipped", [](auto& b, auto& f) { b[f[0] + 4 + LoadU32(&b[f[0]])] ^= 1; },
-       u"right", text::kChunkSumMismatch},
+       u"right", text::kFrameSumMismatch},
       {"last frame longer than the entry",
        [](auto& b, auto& f) { StoreU32(&b[f.back()], LoadU32(&b[f.back()]) + 16); }, u"right",
-       text::kChunkReadFailed},
-      {"payloadLength beyond a chunk buffer", [](auto& b, auto& f) { StoreU32(&b[f[0]], 128016); },
-       u"right", text::kChunkReadFailed},
+       text::kFrameReadFailed},
+      {"payloadLength beyond a ChunkBuffer", [](auto& b, auto& f) { StoreU32(&b[f[0]], 128016); },
+       u"right", text::kFrameReadFailed},
   };
   const auto content = testing::MixedContent(400000, 4);
-  for (const ChunkFailure& c : cases) {
+  for (const FrameFailure& c : cases) {
     auto archive = WriteArchiveToMemory({{u"ok.txt", Bytes("first"), {}}, {u"f.txt", content, {}}},
                                         testing::EncryptedOptions(u"right"));
     {
@@ -246,13 +246,13 @@ TEST_P(ExtractionJobTest, ChunkFailuresStopTheJobAndKeepTheOriginalFile) {
     testing::WriteFile(run.folder.path() / "f.txt", Bytes("precious"));
     run.dialog.answers = {kIdYes};
     const JobOutcome outcome = run.Run();
-    EXPECT_EQ(outcome.end, JobEnd::kChunkStop) << c.what;
+    EXPECT_EQ(outcome.end, JobEnd::kFrameStop) << c.what;
     ASSERT_FALSE(run.dialog.messages.empty());
     const std::u16string& shown = run.dialog.messages.back().text;
     if (c.message != nullptr) {
       EXPECT_EQ(U8(shown), U8(c.message)) << c.what;
     } else {
-      EXPECT_TRUE(shown == text::kDecryptFailed || shown == text::kChunkSumMismatch) << c.what;
+      EXPECT_TRUE(shown == text::kDecryptFailed || shown == text::kFrameSumMismatch) << c.what;
     }
     const auto conversation = run.dialog.Conversation();
     ASSERT_GE(conversation.size(), 3u);
@@ -282,7 +282,7 @@ TEST_P(ExtractionJobTest, ChecksumMismatchDeletesTheEntryAndStops) {
   EXPECT_TRUE(testing::ListTree(run.folder.path()).empty());
 }
 
-TEST_P(ExtractionJobTest, AbortAtAChunkOfTheSecondEntryLeavesTheFirst) {
+TEST_P(ExtractionJobTest, AbortAtAFrameOfTheSecondEntryLeavesTheFirst) {
   PackOptions options = testing::EncryptedOptions(u"pw");
   options.chunkSize = 10000;
   const auto first = testing::MixedContent(30000, 1);
@@ -290,11 +290,11 @@ TEST_P(ExtractionJobTest, AbortAtAChunkOfTheSecondEntryLeavesTheFirst) {
       {{u"first.txt", first, {}}, {u"second.txt", testing::MixedContent(100000, 2), {}}}, options));
   run.dialog.password = u"pw";
   int entryStarts = 0;
-  int secondEntryChunks = 0;
+  int secondEntryFrames = 0;
   run.dialog.onPosition = [&](ControlId bar, uint64_t) {
     if (bar == kProgressEntries) ++entryStarts;
-    // Chunk positions of the second entry: the first call is its reset to 0, then one per chunk.
-    if (bar == kProgressBytes && entryStarts == 3 && ++secondEntryChunks == 3) run.abort = true;
+    // Frame positions of the second entry: the first call is its reset to 0, then one per frame.
+    if (bar == kProgressBytes && entryStarts == 3 && ++secondEntryFrames == 3) run.abort = true;
   };
   const JobOutcome outcome = run.Run();
   EXPECT_EQ(outcome.end, JobEnd::kAborted);
@@ -423,7 +423,7 @@ TEST_P(ExtractionJobTest, OutputFailuresNeverCostTheExistingFile) {
     MessageAnswer answer;  // to the overwrite question, then to the create question
     JobEnd end;
   } cases[] = {
-      {"short write", true, false, kIdYes, JobEnd::kChunkStop},
+      {"short write", true, false, kIdYes, JobEnd::kFrameStop},
       {"replace refused, go on", false, true, kIdNo, JobEnd::kSucceeded},
       {"replace refused, stop", false, true, kIdYes, JobEnd::kQuestionStop},
   };

@@ -60,14 +60,13 @@ std::unique_ptr<ReadableFile> OneFileSystem::OpenForReading(const std::u16string
 void OpenFromMemory(const std::vector<uint8_t>& archive, ArchiveSession& session) {
   OneFileSystem files(archive);
   RecordingView view;
-  std::u16string path = u"C:\\archive.ozr";
-  OpenArchive(path, session, files, view);
+  OpenArchive(u"C:\\archive.ozr", session, files, view);
 }
 
 std::vector<uint8_t> DecodeEntry(ArchiveSession& session, uint32_t index,
                                  const std::u16string& password, uint32_t* outputSum) {
-  std::optional<ExtractionKey> key;
-  if (session.header.encrypted()) key.emplace(DeriveExtractionKey(password));
+  std::optional<ArchiveKey> key;
+  if (session.header.encrypted()) key.emplace(DeriveArchiveKey(password));
   const CatalogEntry& entry = session.catalog.at(index);
   session.file->Seek(session.DataAreaPosition() + entry.streamOffset);
   ChunkBuffer input;
@@ -76,11 +75,11 @@ std::vector<uint8_t> DecodeEntry(ArchiveSession& session, uint32_t index,
   uint64_t consumed = 0;
   uint32_t sum = 0;
   while (consumed < entry.record.packedSize) {
-    const DecodedChunk chunk = DecodeChunk(*session.file, key ? &*key : nullptr,
+    const FrameLengths frame = DecodeChunk(*session.file, key ? &*key : nullptr,
                                            entry.record.packedSize, consumed, input, output);
-    sum = ChunkSumUpdate(sum, output.data(), static_cast<int32_t>(chunk.inflatedLength));
-    content.insert(content.end(), output.data(), output.data() + chunk.inflatedLength);
-    consumed += chunk.storedLength + kFrameOverhead;
+    sum = ChunkSumUpdate(sum, output.data(), static_cast<int32_t>(frame.inflatedLength));
+    content.insert(content.end(), output.data(), output.data() + frame.inflatedLength);
+    consumed += frame.storedLength + kFrameOverhead;
   }
   if (outputSum != nullptr) *outputSum = sum;
   return content;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "archive/records.h"
 #include "ui/win32/choosers.h"
 #include "ui/win32/entry_list.h"
 #include "ui/win32/extraction_worker.h"
@@ -92,7 +93,7 @@ bool Win32Dialog::ChooseArchive(std::u16string& path) {
   return chosen;
 }
 
-void Win32Dialog::LimitPasswordLength(int units) {
+void Win32Dialog::LimitPasswordLength(uint32_t units) {
   OnDialogThread(state_, [&] { SendToControl(kPasswordField, EM_LIMITTEXT, units, 0); });
 }
 

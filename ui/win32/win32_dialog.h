@@ -42,7 +42,7 @@ class Win32Dialog final : public StartupView, public CommandView, public Extract
   // The start-up choice.
   void ClearEntryList() override;
   bool ChooseArchive(std::u16string& path) override;
-  void LimitPasswordLength(int units) override;
+  void LimitPasswordLength(uint32_t units) override;
   void FitListExtent() override;
 
   // The commands.
