@@ -46,18 +46,20 @@ void PackFolderOnce(const fs::path& folder, const fs::path& archive) {
   }
   PackOptions options;
   options.title = u"Бенчмарк";
-  options.notEncrypted = 0;
+  options.encrypted = true;
   options.password = kPassword;
   options.compressionLevel = 6;
   auto files_ = NativeFileSystem();
-  const fs::path partial = archive.string() + ".partial";
+  std::u16string partial;
   {
-    auto out = files_->CreateForWriting(partial.u16string());
-    if (!out) throw std::runtime_error("cannot create " + partial.string());
+    auto out = files_->CreateTemporaryBeside(archive.u16string(), partial);
+    if (!out) throw std::runtime_error("cannot create a file beside " + archive.string());
     WriteArchive(entries, options, files_.get(), *out);
-    if (!out->Close()) throw std::runtime_error("cannot write " + partial.string());
+    if (!out->Close()) throw std::runtime_error("cannot write " + archive.string());
   }
-  fs::rename(partial, archive);
+  if (!files_->MoveReplacing(partial, archive.u16string())) {
+    throw std::runtime_error("cannot move the archive to " + archive.string());
+  }
 }
 
 void OpenNative(const fs::path& archive, ArchiveSession& session) {

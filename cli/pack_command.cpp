@@ -85,7 +85,7 @@ PackOptions OptionsOf(const Arguments& arguments) {
   options.comment = arguments.comment;
   options.compressionLevel = arguments.level;
   if (arguments.password) {
-    options.notEncrypted = 0;
+    options.encrypted = true;
     options.password = *arguments.password;
   }
   return options;

@@ -13,7 +13,7 @@
 #include "codec/decode_chunk.h"
 #include "codec/inflate.h"
 #include "fuzz/fuzz_check.h"
-#include "platform/memory_files.h"
+#include "support/memory_files.h"
 
 using ozr::fuzz::Check;
 
@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint64_t packedSize = ozr::LoadU32(data + 1);
   const uint64_t consumed = std::min<uint64_t>(ozr::LoadU32(data + 5), packedSize);
   const std::vector<uint8_t> frame(data + 9, data + size);
-  ozr::MemoryReadableFile file(frame);
+  ozr::testing::MemoryReadableFile file(frame);
 
   std::optional<ozr::ArchiveKey> key;
   if (encrypted) key.emplace(ozr::DeriveArchiveKey(u"pw"));

@@ -103,10 +103,6 @@ class PosixWritableFile final : public WritableFile {
     }
     return done;
   }
-  bool Seek(uint64_t position) override {
-    if (position > static_cast<uint64_t>(INT64_MAX)) return reasons_.Refused(EOVERFLOW);
-    return reasons_.Checked(::lseek(fd_.get(), static_cast<off_t>(position), SEEK_SET) >= 0);
-  }
   bool Close() override { return reasons_.Checked(fd_.Close()); }
   std::u16string FailureReason() const override { return reasons_.reason(); }
 
@@ -131,12 +127,6 @@ class PosixFileSystem final : public FileSystem {
       return nullptr;
     }
     return file;
-  }
-
-  std::unique_ptr<WritableFile> CreateForWriting(const std::u16string& path) override {
-    const int fd = ::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (!reasons_.Checked(fd >= 0)) return nullptr;
-    return std::make_unique<PosixWritableFile>(fd);
   }
 
   std::unique_ptr<WritableFile> CreateTemporaryBeside(const std::u16string& target,

@@ -125,12 +125,6 @@ class Win32WritableFile final : public WritableFile {
     }
     return done;
   }
-  bool Seek(uint64_t position) override {
-    LARGE_INTEGER distance{};
-    distance.QuadPart = static_cast<LONGLONG>(position);
-    return reasons_.Checked(SetFilePointerEx(handle_.get(), distance, nullptr, FILE_BEGIN) !=
-                            FALSE);
-  }
   bool Close() override { return reasons_.Checked(handle_.Close()); }
   std::u16string FailureReason() const override { return reasons_.reason(); }
 
@@ -146,13 +140,6 @@ class Win32FileSystem final : public FileSystem {
                                  OPEN_EXISTING, 0, nullptr);
     if (!reasons_.Checked(h != INVALID_HANDLE_VALUE)) return nullptr;
     return std::make_unique<Win32ReadableFile>(h);
-  }
-
-  std::unique_ptr<WritableFile> CreateForWriting(const std::u16string& path) override {
-    const HANDLE h =
-        CreateFileW(Extended(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (!reasons_.Checked(h != INVALID_HANDLE_VALUE)) return nullptr;
-    return std::make_unique<Win32WritableFile>(h);
   }
 
   std::unique_ptr<WritableFile> CreateTemporaryBeside(const std::u16string& target,

@@ -9,7 +9,7 @@
 #include "base/size_text.h"
 #include "base/texts.h"
 #include "base/utf.h"
-#include "platform/memory_files.h"
+#include "support/memory_files.h"
 #include "support/recording_view.h"
 #include "support/test_archives.h"
 
@@ -58,15 +58,16 @@ void Open(const std::vector<uint8_t>& archive, Opened& out) {
   }
 }
 
-std::vector<uint8_t> ThreeEntries(const PackOptions& options = testing::PlainOptions()) {
-  return WriteArchiveToMemory({{u"readme.txt", Bytes("hello"), {}},
-                               {u"docs\\a.txt", testing::MixedContent(3000, 1), {}},
-                               {u"docs\\b.bin", testing::NoiseContent(200, 2), {}}},
-                              options);
+std::vector<uint8_t> ThreeEntries(
+    const testing::CraftedOptions& options = testing::PlainOptions()) {
+  return testing::WriteArchiveToMemory({{u"readme.txt", Bytes("hello"), {}},
+                                        {u"docs\\a.txt", testing::MixedContent(3000, 1), {}},
+                                        {u"docs\\b.bin", testing::NoiseContent(200, 2), {}}},
+                                       options);
 }
 
 TEST(OpenArchive, FillsTheDialogInOrder) {
-  PackOptions options = testing::PlainOptions(u"Мой архив");
+  testing::CraftedOptions options = testing::PlainOptions(u"Мой архив");
   options.comment = u"Комментарий";
   options.compressionLevel = 9;
   const auto archive = ThreeEntries(options);
@@ -95,7 +96,8 @@ TEST(OpenArchive, FillsTheDialogInOrder) {
 
 TEST(OpenArchive, PasswordFieldDisabledOnlyForNotEncryptedOne) {
   for (const uint8_t flag : {0, 1, 2, 255}) {
-    PackOptions options = flag == 0 ? testing::EncryptedOptions(u"pw") : testing::PlainOptions();
+    testing::CraftedOptions options =
+        flag == 0 ? testing::EncryptedOptions(u"pw") : testing::PlainOptions();
     options.notEncrypted = flag;
     Opened o;
     Open(ThreeEntries(options), o);
@@ -182,10 +184,10 @@ TEST(OpenArchive, TextLengthLimitsFromTheWriter) {
       {u"T", u"", u""},  // an empty name is accepted
   };
   for (const Case& c : cases) {
-    PackOptions options = testing::PlainOptions(c.title);
+    testing::CraftedOptions options = testing::PlainOptions(c.title);
     options.comment = c.comment;
     Opened o;
-    Open(WriteArchiveToMemory({{c.name, Bytes("x"), {}}}, options), o);
+    Open(testing::WriteArchiveToMemory({{c.name, Bytes("x"), {}}}, options), o);
     ASSERT_FALSE(o.threw) << c.title.size();
     EXPECT_EQ(o.session.catalog.at(0).name, c.name);
     EXPECT_EQ(o.view.calls[2], u"title " + c.title);
@@ -197,7 +199,7 @@ TEST(OpenArchive, NameLength261InThirdEntryLeavesTwoEntries) {
   for (int i = 0; i < 4; ++i)
     entries.push_back({u"f" + std::u16string(1, u'0' + i), Bytes("z"), {}});
   entries[2].name = std::u16string(260, u'n');
-  auto archive = WriteArchiveToMemory(entries, testing::PlainOptions());
+  auto archive = testing::WriteArchiveToMemory(entries, testing::PlainOptions());
   PatchU32(archive, Layout(archive).record(2) + 32, 260);
   Opened accepted;
   Open(archive, accepted);
@@ -215,7 +217,7 @@ TEST(OpenArchive, NameLength261InThirdEntryLeavesTwoEntries) {
 TEST(OpenArchive, NulInsideNameCutsNameAndItem) {
   const std::u16string name(u"ab\0cd", 5);
   Opened o;
-  Open(WriteArchiveToMemory({{name, Bytes("x"), {}}}, testing::PlainOptions()), o);
+  Open(testing::WriteArchiveToMemory({{name, Bytes("x"), {}}}, testing::PlainOptions()), o);
   ASSERT_FALSE(o.threw);
   EXPECT_EQ(o.session.catalog.at(0).name, u"ab");
   EXPECT_EQ(o.session.catalog.at(0).record.nameLength, 5u);
@@ -224,8 +226,8 @@ TEST(OpenArchive, NulInsideNameCutsNameAndItem) {
 
 TEST(OpenArchive, DuplicateNamesAreTwoEntries) {
   Opened o;
-  Open(WriteArchiveToMemory({{u"same", Bytes("1"), {}}, {u"same", Bytes("22"), {}}},
-                            testing::PlainOptions()),
+  Open(testing::WriteArchiveToMemory({{u"same", Bytes("1"), {}}, {u"same", Bytes("22"), {}}},
+                                     testing::PlainOptions()),
        o);
   ASSERT_FALSE(o.threw);
   EXPECT_EQ(o.view.items.size(), 2u);
@@ -241,8 +243,8 @@ TEST(OpenArchive, FilesShorterThanTheTrailerFail) {
 }
 
 TEST(OpenArchive, HeaderAtTheVeryStartIsAccepted) {
-  PackOptions options = testing::PlainOptions();
-  options.headerPlacement = HeaderPlacement::kBeforeData;
+  testing::CraftedOptions options = testing::PlainOptions();
+  options.headerFirst = true;
   const auto archive = ThreeEntries(options);
   EXPECT_EQ(Layout(archive).header(), 0u);  // headerDistance equals the file size
   Opened o;
@@ -253,10 +255,10 @@ TEST(OpenArchive, HeaderAtTheVeryStartIsAccepted) {
 TEST(OpenArchive, SameArchiveBehindAnyPrefixOpensIdentically) {
   const auto plain = ThreeEntries();
   const auto prefixed =
-      WriteArchiveToMemory({{u"readme.txt", Bytes("hello"), {}},
-                            {u"docs\\a.txt", testing::MixedContent(3000, 1), {}},
-                            {u"docs\\b.bin", testing::NoiseContent(200, 2), {}}},
-                           testing::PlainOptions(), testing::NoiseContent(70001, 9));
+      testing::WriteArchiveToMemory({{u"readme.txt", Bytes("hello"), {}},
+                                     {u"docs\\a.txt", testing::MixedContent(3000, 1), {}},
+                                     {u"docs\\b.bin", testing::NoiseContent(200, 2), {}}},
+                                    testing::PlainOptions(), testing::NoiseContent(70001, 9));
   ASSERT_EQ(std::vector<uint8_t>(prefixed.end() - plain.size(), prefixed.end()), plain);
   Opened a, b;
   Open(plain, a);
@@ -270,8 +272,8 @@ TEST(OpenArchive, SameArchiveBehindAnyPrefixOpensIdentically) {
 }
 
 TEST(OpenArchive, OneEntryLayoutDistances) {
-  PackOptions options = testing::PlainOptions(u"ABCD");
-  const auto archive = WriteArchiveToMemory({{u"a.txt", Bytes("content"), {}}}, options);
+  testing::CraftedOptions options = testing::PlainOptions(u"ABCD");
+  const auto archive = testing::WriteArchiveToMemory({{u"a.txt", Bytes("content"), {}}}, options);
   const Layout layout(archive);
   EXPECT_EQ(LoadU32(&archive[archive.size() - 8]), 56u);
   EXPECT_EQ(LoadU32(&archive[archive.size() - 4]), 106u);
@@ -284,7 +286,7 @@ TEST(OpenArchive, OneEntryLayoutDistances) {
 
 TEST(OpenArchive, DataAreaBeforeTheFileStartIsRefused) {
   // Sizes that agree with their totals but place the data area in front of the file.
-  auto archive = WriteArchiveToMemory({{u"a", Bytes("abc"), {}}}, testing::PlainOptions());
+  auto archive = testing::WriteArchiveToMemory({{u"a", Bytes("abc"), {}}}, testing::PlainOptions());
   const Layout layout(archive);
   const uint64_t packed = LoadU64(&archive[layout.record(0) + 8]) + archive.size();
   PatchU64(archive, layout.record(0) + 8, packed);

@@ -9,7 +9,7 @@
 #include <optional>
 
 #include "base/texts.h"
-#include "platform/memory_files.h"
+#include "support/memory_files.h"
 #include "support/test_archives.h"
 
 namespace ozr {
@@ -30,7 +30,7 @@ class PathFileSystem : public testing::OneFileSystem {
   std::unique_ptr<ReadableFile> OpenForReading(const std::u16string& path) override {
     const auto found = files.find(path);
     if (found == files.end()) return nullptr;
-    return std::make_unique<MemoryReadableFile>(found->second);
+    return std::make_unique<testing::MemoryReadableFile>(found->second);
   }
 };
 
@@ -78,7 +78,7 @@ std::vector<uint8_t> Archive(const std::vector<std::u16string>& names) {
   std::transform(names.begin(), names.end(), entries.begin(), [](const std::u16string& name) {
     return PackEntry{name, MixedContent(300, 1), {}};
   });
-  return WriteArchiveToMemory(entries, PlainOptions());
+  return testing::WriteArchiveToMemory(entries, PlainOptions());
 }
 
 std::vector<uint8_t> Program(const std::vector<uint8_t>& archive = {}) {

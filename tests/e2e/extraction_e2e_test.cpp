@@ -69,9 +69,9 @@ class ExtractionTest : public UnpackerTest {
   // The same with the long archive, written once for all tests.
   UnpackerRun& StartLong() {
     static const std::vector<uint8_t> sfx = [] {
-      PackOptions options = testing::EncryptedOptions(kPassword, u"Долгий архив");
-      options.chunkSize = kLongArchiveFrame;
-      return WriteArchiveToMemory(Long().entries, options, UnpackerBytes());
+      testing::CraftedOptions options = testing::EncryptedOptions(kPassword, u"Долгий архив");
+      options.frameContent = kLongArchiveFrame;
+      return testing::WriteArchiveToMemory(Long().entries, options, UnpackerBytes());
     }();
     WriteBytes(Path(u"долгий.exe"), sfx);
     return Run(Path(u"долгий.exe"));

@@ -52,7 +52,7 @@ TEST(ExtractionJobHostile, UnsafeNamesNeverLeaveTheFolderUnderEitherRules) {
   for (const auto& name : everywhere) entries.push_back({name, Bytes("evil"), {}});
   for (const auto& name : windowsOnly) entries.push_back({name, Bytes("device"), {}});
   entries.push_back({u"\\rooted\\ok.txt", Bytes("ok"), {}});
-  const auto archive = WriteArchiveToMemory(entries, testing::PlainOptions());
+  const auto archive = testing::WriteArchiveToMemory(entries, testing::PlainOptions());
 
   for (const NameRules rules : {NameRules::kWindows, NameRules::kPosix}) {
     MemoryJob job(rules, archive);
@@ -72,9 +72,9 @@ TEST(ExtractionJobHostile, UnsafeNamesNeverLeaveTheFolderUnderEitherRules) {
 
 // Two entries, the second of many frames, over a file the user already has.
 std::vector<uint8_t> TwoEntries() {
-  PackOptions options = testing::EncryptedOptions(u"pw");
-  options.chunkSize = 10000;
-  return WriteArchiveToMemory(
+  testing::CraftedOptions options = testing::EncryptedOptions(u"pw");
+  options.frameContent = 10000;
+  return testing::WriteArchiveToMemory(
       {{u"keep\\first.txt", Bytes("first"), {}}, {u"f.txt", testing::MixedContent(60000, 1), {}}},
       options);
 }

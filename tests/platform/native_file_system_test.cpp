@@ -1,7 +1,12 @@
 // The native file system keeps the operating system's reason for each kind of failed call.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <functional>
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 
 #include "base/utf.h"
 #include "platform/file_system.h"
@@ -20,7 +25,6 @@ TEST(NativeFileSystem, AFailedCallKeepsTheSystemsReason) {
     std::function<bool(FileSystem&)> fails;
   } cases[] = {
       {"open", [&](FileSystem& f) { return f.OpenForReading(missing) == nullptr; }},
-      {"create", [&](FileSystem& f) { return f.CreateForWriting(inMissing) == nullptr; }},
       {"temporary",
        [&](FileSystem& f) {
          std::u16string temp;
@@ -40,11 +44,21 @@ TEST(NativeFileSystem, AFailedCallKeepsTheSystemsReason) {
 #endif
   }
 #ifndef _WIN32
-  // A full disk: the device refuses every write.
-  const std::unique_ptr<WritableFile> full = NativeFileSystem()->CreateForWriting(u"/dev/full");
+  // A write past the largest file the process may make fails, as on a full disk.
+  std::u16string temp;
+  const auto file = NativeFileSystem()->CreateTemporaryBeside(missing, temp);
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  rlimit none = saved;
+  none.rlim_cur = 0;
+  std::signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &none);
   const uint8_t byte = 0;
-  ASSERT_EQ(full->Write(&byte, 1), 0u);
-  EXPECT_EQ(ToUtf8(full->FailureReason()), "No space left on device");
+  const size_t written = file->Write(&byte, 1);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, SIG_DFL);
+  EXPECT_EQ(written, 0u);
+  EXPECT_EQ(ToUtf8(file->FailureReason()), "File too large");
 #endif
 }
 
