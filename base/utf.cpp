@@ -6,6 +6,8 @@ namespace ozr {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
+// The surrogate that stands for byte 0x80 of a path that is not UTF-8; 0xFF has 0xDCFF.
+constexpr char16_t kFirstEscape = 0xDC80;
 
 void AppendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {
@@ -38,9 +40,21 @@ void AppendUtf16(std::u16string& out, char32_t c) {
 bool IsHigh(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 bool IsLow(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
-}  // namespace
+// The bytes text[i, i + length) that form no character: one U+FFFD for them all, or with
+// `escapes` the lead byte alone as its surrogate, the bytes after it being read again.
+void Invalid(std::u16string& out, std::string_view text, size_t& i, size_t length, bool escapes) {
+  if (escapes) {
+    out += static_cast<char16_t>(kFirstEscape + (static_cast<unsigned char>(text[i]) - 0x80));
+    ++i;
+  } else {
+    out += static_cast<char16_t>(kReplacement);
+    i += length;
+  }
+}
 
-std::string ToUtf8(std::u16string_view text) {
+// Unpaired surrogates become U+FFFD, or with `escapes` those of U+DC80–U+DCFF the byte they
+// stand for.
+std::string Encode(std::u16string_view text, bool escapes) {
   std::string out;
   out.reserve(text.size() * 2);
   for (size_t i = 0; i < text.size(); ++i) {
@@ -49,6 +63,8 @@ std::string ToUtf8(std::u16string_view text) {
       AppendUtf8(out,
                  0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
       ++i;
+    } else if (escapes && u >= kFirstEscape && u <= kFirstEscape + 0x7F) {
+      out += static_cast<char>(0x80 + (u - kFirstEscape));
     } else if (IsHigh(u) || IsLow(u)) {
       AppendUtf8(out, kReplacement);
     } else {
@@ -58,7 +74,8 @@ std::string ToUtf8(std::u16string_view text) {
   return out;
 }
 
-std::u16string FromUtf8(std::string_view text) {
+// Invalid sequences become U+FFFD, or with `escapes` each of their bytes its unpaired surrogate.
+std::u16string Decode(std::string_view text, bool escapes) {
   std::u16string out;
   out.reserve(text.size());
   size_t i = 0;
@@ -76,8 +93,7 @@ std::u16string FromUtf8(std::string_view text) {
     } else if ((lead & 0xF8) == 0xF0) {
       extra = 3, c = lead & 0x07, minimum = 0x10000;
     } else {
-      out += static_cast<char16_t>(kReplacement);
-      ++i;
+      Invalid(out, text, i, 1, escapes);
       continue;
     }
     size_t j = 1;
@@ -89,14 +105,31 @@ std::u16string FromUtf8(std::string_view text) {
     }
     if (j <= static_cast<size_t>(extra) || c < minimum || c > 0x10FFFF ||
         (c >= 0xD800 && c <= 0xDFFF)) {
-      out += static_cast<char16_t>(kReplacement);
-      i += j;
+      Invalid(out, text, i, j, escapes);
       continue;
     }
     AppendUtf16(out, c);
     i += j;
   }
   return out;
+}
+
+}  // namespace
+
+std::string ToUtf8(std::u16string_view text) { return Encode(text, false); }
+std::u16string FromUtf8(std::string_view text) { return Decode(text, false); }
+std::string PathToBytes(std::u16string_view path) { return Encode(path, true); }
+std::u16string PathFromBytes(std::string_view bytes) { return Decode(bytes, true); }
+
+bool IsWholeUtf16(std::u16string_view text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (IsHigh(text[i]) && i + 1 < text.size() && IsLow(text[i + 1])) {
+      ++i;
+    } else if (IsHigh(text[i]) || IsLow(text[i])) {
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace ozr

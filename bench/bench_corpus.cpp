@@ -50,16 +50,13 @@ void PackFolderOnce(const fs::path& folder, const fs::path& archive) {
   options.password = kPassword;
   options.compressionLevel = 6;
   auto files_ = NativeFileSystem();
-  std::u16string partial;
-  {
-    auto out = files_->CreateTemporaryBeside(archive.u16string(), partial);
-    if (!out) throw std::runtime_error("cannot create a file beside " + archive.string());
-    WriteArchive(entries, options, files_.get(), *out);
-    if (!out->Close()) throw std::runtime_error("cannot write " + archive.string());
+  std::unique_ptr<TemporaryFile> out;
+  if (files_->CreateTemporaryBeside(archive.u16string(), {}, false, out) != Made::kDone) {
+    throw std::runtime_error("cannot create a file beside " + archive.string());
   }
-  if (!files_->MoveReplacing(partial, archive.u16string())) {
-    throw std::runtime_error("cannot move the archive to " + archive.string());
-  }
+  WriteArchive(entries, options, files_.get(), *out);
+  if (!out->Close()) throw std::runtime_error("cannot write " + archive.string());
+  if (!out->Commit()) throw std::runtime_error("cannot move the archive to " + archive.string());
 }
 
 void OpenNative(const fs::path& archive, ArchiveSession& session) {

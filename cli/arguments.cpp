@@ -133,7 +133,7 @@ void CheckPassword(const std::u16string& password) {
 
 void FillReading(const RawCommandLine& raw, const CLI::App* command, Arguments& arguments) {
   if (raw.archive.empty()) throw UsageError{text::kNoArchive};
-  arguments.archive = FromUtf8(raw.archive);
+  arguments.archive = PathFromBytes(raw.archive);
   arguments.quiet = raw.quiet;
   arguments.numbers = raw.numbers;
   if (command->get_name() == "list") return;
@@ -143,7 +143,7 @@ void FillReading(const RawCommandLine& raw, const CLI::App* command, Arguments& 
     CheckPassword(*arguments.password);
   }
   if (command->get_name() == "test") return;
-  if (Given(command, "-o")) arguments.outputFolder = FromUtf8(raw.outputFolder);
+  if (Given(command, "-o")) arguments.outputFolder = PathFromBytes(raw.outputFolder);
   if (Given(command, "--overwrite")) {
     if (raw.overwrite == "ask") {
       arguments.overwrite = OverwriteMode::kAsk;
@@ -159,9 +159,9 @@ void FillReading(const RawCommandLine& raw, const CLI::App* command, Arguments& 
 
 void FillPack(const RawCommandLine& raw, const CLI::App* command, Arguments& arguments) {
   if (raw.positionals.empty() || raw.positionals.front().empty()) throw UsageError{text::kNoOutput};
-  arguments.output = FromUtf8(raw.positionals.front());
+  arguments.output = PathFromBytes(raw.positionals.front());
   for (size_t i = 1; i < raw.positionals.size(); ++i) {
-    arguments.inputs.push_back(FromUtf8(raw.positionals[i]));
+    arguments.inputs.push_back(PathFromBytes(raw.positionals[i]));
   }
   if (arguments.inputs.empty()) throw UsageError{text::kNoInputs};
   arguments.quiet = raw.quiet;
@@ -187,7 +187,7 @@ void FillPack(const RawCommandLine& raw, const CLI::App* command, Arguments& arg
   arguments.sfx = raw.sfx;
   if (Given(command, "--stub")) {
     if (!raw.sfx) throw UsageError{text::kStubNeedsSfx};
-    arguments.stub = FromUtf8(raw.stub);
+    arguments.stub = PathFromBytes(raw.stub);
   }
 }
 

@@ -110,6 +110,7 @@ inline constexpr char16_t kTestSucceeded[] = u"Все файлы архива и
 inline constexpr char16_t kOutOfMemory[] = u"Недостаточно памяти.";
 inline constexpr char16_t kInterrupted[] = u"Прервано пользователем.";
 inline constexpr char16_t kCreateOutputFailed[] = u"Не удалось создать файл %s.";
+inline constexpr char16_t kTemporaryFileLeft[] = u"Не удалось удалить временный файл %s.";
 inline constexpr char16_t kNothingToPack[] =
     u"Нет ни одного файла, который можно записать в архив.";
 inline constexpr char16_t kDuplicateName[] = u"Имя %s встречается в архиве дважды.";

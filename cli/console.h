@@ -30,8 +30,8 @@ class Console {
 
 std::unique_ptr<Console> NativeConsole();
 
-// From now on Ctrl+C (and SIGTERM on POSIX) raises the returned flag instead of ending the
-// program; a second one ends it as usual.
+// From now on Ctrl+C (and SIGTERM, SIGHUP on POSIX; Ctrl+Break and closing the console window on
+// Windows) raises the returned flag instead of ending the program; a second one ends it as usual.
 const std::atomic<bool>& CatchInterrupt();
 
 // The folder of the running executable, with its final separator; empty when unknown.

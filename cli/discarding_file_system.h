@@ -13,15 +13,13 @@ class DiscardingFileSystem final : public FileSystem {
   std::unique_ptr<ReadableFile> OpenForReading(const std::u16string& path) override {
     return real_.OpenForReading(path);
   }
-  std::unique_ptr<WritableFile> CreateTemporaryBeside(const std::u16string& target,
-                                                      std::u16string& tempPath) override {
-    tempPath = target;
-    return std::make_unique<Sink>();
+  Made CreateTemporaryBeside(const std::u16string&, const std::u16string&, bool,
+                             std::unique_ptr<TemporaryFile>& file) override {
+    file = std::make_unique<Sink>();
+    return Made::kDone;
   }
   PathKind QueryPath(const std::u16string&) override { return PathKind::kMissing; }
-  bool MakeDirectory(const std::u16string&) override { return true; }
-  bool RemoveFile(const std::u16string&) override { return true; }
-  bool MoveReplacing(const std::u16string&, const std::u16string&) override { return true; }
+  Made MakeDirectory(const std::u16string&, const std::u16string&) override { return Made::kDone; }
   std::u16string JoinEntryPath(const std::u16string& folder,
                                const std::u16string& entryName) const override {
     return real_.JoinEntryPath(folder, entryName);
@@ -29,10 +27,13 @@ class DiscardingFileSystem final : public FileSystem {
   NameRules Rules() const override { return real_.Rules(); }
 
  private:
-  class Sink final : public WritableFile {
+  class Sink final : public TemporaryFile {
    public:
     size_t Write(const uint8_t*, size_t count) override { return count; }
     bool Close() override { return true; }
+    bool Commit() override { return true; }
+    bool Discard() override { return true; }
+    std::u16string LeftPath() const override { return {}; }
   };
 
   FileSystem& real_;

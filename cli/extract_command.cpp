@@ -9,6 +9,7 @@
 #include "cli/collecting_view.h"
 #include "cli/commands.h"
 #include "cli/discarding_file_system.h"
+#include "cli/display_text.h"
 #include "cli/native_path.h"
 #include "cli/terminal_dialog.h"
 #include "extract/extraction_job.h"
@@ -100,6 +101,9 @@ int RunExtract(const Arguments& arguments, Console& console, FileSystem& files,
   FileSystem& output = testing ? static_cast<FileSystem&>(discarding) : files;
   dialog.SetBusy(true);
   const JobOutcome outcome = ExtractionJob(session, folder, interrupted, dialog, output);
+  for (const std::u16string& left : outcome.leftBehind) {
+    console.Write(Stream::kError, DisplayText(FillIn(text::kTemporaryFileLeft, left), false) + u"\n");
+  }
   const int status = ExitStatusOf(outcome);
   if (status != kExitSuccess && interrupted.load()) {
     console.Write(Stream::kError, std::u16string(text::kInterrupted) + u"\n");

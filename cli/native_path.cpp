@@ -1,4 +1,4 @@
-// Windows' std::filesystem holds wchar_t (UTF-16) paths, POSIX's hold bytes taken as UTF-8.
+// Windows' std::filesystem holds wchar_t (UTF-16) paths, POSIX's hold bytes, kept exactly.
 #include "cli/native_path.h"
 
 #include "base/utf.h"
@@ -9,19 +9,16 @@ std::filesystem::path NativePath(const std::u16string& path) {
 #ifdef _WIN32
   return std::filesystem::path(std::wstring(path.begin(), path.end()));
 #else
-  return std::filesystem::path(ToUtf8(path));
+  return std::filesystem::path(PathToBytes(path));
 #endif
 }
 
-std::u16string PathText(const std::filesystem::path& path, bool* faithful) {
+std::u16string PathText(const std::filesystem::path& path) {
 #ifdef _WIN32
   const std::wstring& native = path.native();
-  if (faithful != nullptr) *faithful = true;
   return std::u16string(native.begin(), native.end());
 #else
-  std::u16string text = FromUtf8(path.native());
-  if (faithful != nullptr) *faithful = ToUtf8(text) == path.native();
-  return text;
+  return PathFromBytes(path.native());
 #endif
 }
 

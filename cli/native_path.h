@@ -1,5 +1,5 @@
-// Paths between the core's UTF-16 texts and std::filesystem: UTF-16 as it is on Windows, UTF-8
-// on POSIX.
+// Paths between the core's UTF-16 texts and std::filesystem: UTF-16 as it is on Windows, bytes
+// on POSIX, where a name that is not UTF-8 keeps its bytes (base/utf.h PathFromBytes).
 #pragma once
 
 #include <filesystem>
@@ -9,9 +9,8 @@ namespace ozr::cli {
 
 std::filesystem::path NativePath(const std::u16string& path);
 
-// The path as UTF-16. `faithful`, when given, turns false for a POSIX name that is not UTF-8
-// (its invalid bytes become U+FFFD, so the text no longer names the file).
-std::u16string PathText(const std::filesystem::path& path, bool* faithful = nullptr);
+// The path as UTF-16, from which NativePath gives the same path back.
+std::u16string PathText(const std::filesystem::path& path);
 
 // The separator the platform's paths end a folder with.
 #ifdef _WIN32

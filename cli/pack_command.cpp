@@ -8,6 +8,7 @@
 #include "base/fill_in.h"
 #include "base/size_text.h"
 #include "base/texts.h"
+#include "base/utf.h"
 #include "cli/cli_texts.h"
 #include "cli/commands.h"
 #include "cli/display_text.h"
@@ -20,9 +21,10 @@ namespace ozr::cli {
 
 namespace {
 
-// The output's file name, cut to what a title may hold without splitting a surrogate pair.
+// The output's file name, cut to what a title may hold without splitting a surrogate pair. Bytes
+// of a name that is not UTF-8 become U+FFFD: an archive holds characters only.
 std::u16string DefaultTitle(const std::u16string& output) {
-  std::u16string title = PathText(NativePath(output).filename());
+  std::u16string title = FromUtf8(ToUtf8(PathText(NativePath(output).filename())));
   if (title.size() > kMaxTitleLength) {
     size_t cut = kMaxTitleLength;
     if (title[cut - 1] >= 0xD800 && title[cut - 1] <= 0xDBFF) --cut;
@@ -42,20 +44,24 @@ std::vector<uint8_t> ReadStub(const std::u16string& path, FileSystem& files) {
   return bytes;
 }
 
-// The temporary file of the archive being written; removed unless it became the output.
+// The temporary file of the archive being written; removed unless it became the output, and
+// named on stderr when it cannot be.
 class PendingArchive {
  public:
-  PendingArchive(FileSystem& files, const std::u16string& output)
-      : files_(files), output_(output), file_(files.CreateTemporaryBeside(output, tempPath_)) {
-    if (!file_) {
+  PendingArchive(FileSystem& files, const std::u16string& output, Console& console)
+      : output_(output), console_(console) {
+    // An archive that replaces a file reaches the disk before it takes that file's place.
+    const bool replacing = files.QueryPath(output) != PathKind::kMissing;
+    if (files.CreateTemporaryBeside(output, {}, replacing, file_) != Made::kDone) {
       throw Failure::OfTool(FillIn(text::kCreateOutputFailed, output), files.FailureReason());
     }
   }
   ~PendingArchive() {
-    if (!file_) return;
-    file_->Close();
-    file_.reset();
-    files_.RemoveFile(tempPath_);
+    if (file_ && !file_->Discard()) {
+      console_.Write(Stream::kError,
+                     DisplayText(FillIn(text::kTemporaryFileLeft, file_->LeftPath()), false) +
+                         u"\n");
+    }
   }
   PendingArchive(const PendingArchive&) = delete;
   PendingArchive& operator=(const PendingArchive&) = delete;
@@ -64,19 +70,16 @@ class PendingArchive {
 
   void Commit() {
     if (!file_->Close()) throw Failure(MessageCode::kWriteFailed, {}, file_->FailureReason());
-    file_.reset();
-    if (!files_.MoveReplacing(tempPath_, output_)) {
-      const std::u16string reason = files_.FailureReason();
-      files_.RemoveFile(tempPath_);
-      throw Failure::OfTool(FillIn(text::kCreateOutputFailed, output_), reason);
+    if (!file_->Commit()) {
+      throw Failure::OfTool(FillIn(text::kCreateOutputFailed, output_), file_->FailureReason());
     }
+    file_.reset();
   }
 
  private:
-  FileSystem& files_;
   const std::u16string output_;
-  std::u16string tempPath_;
-  std::unique_ptr<WritableFile> file_;
+  Console& console_;
+  std::unique_ptr<TemporaryFile> file_;
 };
 
 PackOptions OptionsOf(const Arguments& arguments) {
@@ -106,7 +109,7 @@ int RunPack(const Arguments& arguments, Console& console, FileSystem& files,
                                           ? ReadStub(arguments.stub.value_or(defaultStub), files)
                                           : std::vector<uint8_t>();
 
-    PendingArchive pending(files, arguments.output);
+    PendingArchive pending(files, arguments.output, console);
     if (pending.file().Write(stub.data(), stub.size()) != stub.size()) {
       throw Failure(MessageCode::kWriteFailed, {}, pending.file().FailureReason());
     }

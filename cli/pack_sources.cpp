@@ -9,6 +9,7 @@
 #include "base/failure.h"
 #include "base/fill_in.h"
 #include "base/texts.h"
+#include "base/utf.h"
 #include "cli/cli_texts.h"
 #include "cli/native_path.h"
 
@@ -32,9 +33,8 @@ struct Found {
 
 // One level of an entry name: the name of a file or folder as the archive will hold it.
 std::u16string NamePart(const fs::path& component, const fs::path& whole) {
-  bool faithful = true;
-  std::u16string part = PathText(component, &faithful);
-  if (!faithful || part.find(u'\\') != std::u16string::npos) {
+  std::u16string part = PathText(component);
+  if (!IsWholeUtf16(part) || part.find(u'\\') != std::u16string::npos) {
     throw Failure::OfTool(FillIn(text::kUnrepresentableName, PathText(whole)));
   }
   return part;

@@ -22,36 +22,37 @@ constexpr uint64_t kProgressUnit = 64000;  // packed bytes per step of the entry
 enum class EntryEnd { kDone, kSkipped, kUnsafeSkipped, kQuestionStop, kFrameStop, kMismatchStop };
 
 // The entry's output: a temporary file that becomes the target only when committed. A failed
-// step keeps the operating system's reason.
+// step keeps the operating system's reason; a temporary file that cannot be removed is listed.
 class PendingOutput {
  public:
-  explicit PendingOutput(FileSystem& files) : files_(files) {}
+  PendingOutput(FileSystem& files, std::vector<std::u16string>& leftBehind)
+      : files_(files), leftBehind_(leftBehind) {}
   ~PendingOutput() { Discard(); }
   PendingOutput(const PendingOutput&) = delete;
   PendingOutput& operator=(const PendingOutput&) = delete;
 
-  bool Create(const std::u16string& target) {
-    file_ = files_.CreateTemporaryBeside(target, tempPath_);
-    if (!file_) reason_ = files_.FailureReason();
-    return file_ != nullptr;
+  // `replacing`: the target exists, so the data must reach the disk before the commit.
+  Made Create(const std::u16string& target, const std::u16string& within, bool replacing) {
+    const Made made = files_.CreateTemporaryBeside(target, within, replacing, file_);
+    if (made == Made::kFailed) reason_ = files_.FailureReason();
+    return made;
   }
   bool Write(const uint8_t* data, uint32_t count) {
     return Kept(file_->Write(data, count) == count);
   }
   bool Close() { return Kept(file_->Close()); }
-  // Closes and deletes the temporary file; the target is untouched.
+  // Deletes the temporary file; the target is untouched.
   void Discard() {
-    if (!file_) return;
-    file_->Close();
+    if (file_ && !file_->Discard()) leftBehind_.push_back(file_->LeftPath());
     file_.reset();
-    files_.RemoveFile(tempPath_);
   }
-  // Moves the finished file over the target. False (temporary file gone) when it cannot.
-  bool Commit(const std::u16string& target) {
-    file_.reset();
-    if (files_.MoveReplacing(tempPath_, target)) return true;
-    reason_ = files_.FailureReason();
-    files_.RemoveFile(tempPath_);
+  // Puts the finished file in the target's place. False (temporary file gone) when it cannot.
+  bool Commit() {
+    if (Kept(file_->Commit())) {
+      file_.reset();
+      return true;
+    }
+    Discard();
     return false;
   }
   // Why the latest step failed, in the operating system's words.
@@ -64,8 +65,8 @@ class PendingOutput {
   }
 
   FileSystem& files_;
-  std::unique_ptr<WritableFile> file_;
-  std::u16string tempPath_;
+  std::vector<std::u16string>& leftBehind_;
+  std::unique_ptr<TemporaryFile> file_;
   std::u16string reason_;
 };
 
@@ -215,7 +216,7 @@ class Job {
       return AskToStop(MessageCode::kUnsafeEntryName, entry.name) ? EntryEnd::kQuestionStop
                                                                   : EntryEnd::kUnsafeSkipped;
     }
-    if (!CreateEntryDirectories(entry.name)) return EntryEnd::kQuestionStop;
+    if (const std::optional<EntryEnd> end = CreateEntryDirectories(entry)) return *end;
 
     const std::u16string path = files_.JoinEntryPath(destination_, entry.name);
     const PathKind existing = files_.QueryPath(path);
@@ -224,9 +225,13 @@ class Job {
                              kMbYesNo | kMbIconQuestion, path}) == kIdNo) {
       return EntryEnd::kSkipped;
     }
-    PendingOutput output(files_);
+    PendingOutput output(files_, outcome_.leftBehind);
     // A folder cannot be replaced by a file, so it is a file that cannot be created.
-    if (existing == PathKind::kDirectory || !output.Create(path)) {
+    const Made made = existing == PathKind::kDirectory
+                          ? Made::kFailed
+                          : output.Create(path, destination_, existing != PathKind::kMissing);
+    if (made == Made::kOutside) return LeadsOutside(entry);
+    if (made == Made::kFailed) {
       return AskToStop(MessageCode::kCreateFileFailed, path, output.reason())
                  ? EntryEnd::kQuestionStop
                  : EntryEnd::kSkipped;
@@ -238,7 +243,7 @@ class Job {
     dialog_.SetProgressPosition(kProgressBytes, 0);
     const EntryEnd written = WriteFrames(record, piped, output);
     if (written != EntryEnd::kDone) return written;
-    if (!output.Commit(path)) {
+    if (!output.Commit()) {
       return AskToStop(MessageCode::kCreateFileFailed, path, output.reason())
                  ? EntryEnd::kQuestionStop
                  : EntryEnd::kSkipped;
@@ -246,28 +251,45 @@ class Job {
     return EntryEnd::kDone;
   }
 
-  // Makes the folders a name calls for, outermost first. False when the user chose to stop.
-  bool CreateEntryDirectories(const std::u16string& name) {
+  // A name whose folder, as the system found it, lies outside the destination (a link there leads
+  // out of it) is unsafe like one that says so itself.
+  EntryEnd LeadsOutside(const CatalogEntry& entry) {
+    return AskToStop(MessageCode::kUnsafeEntryName, entry.name) ? EntryEnd::kQuestionStop
+                                                                : EntryEnd::kUnsafeSkipped;
+  }
+
+  // Makes the folders a name calls for, outermost first. The entry's end when it goes no further.
+  std::optional<EntryEnd> CreateEntryDirectories(const CatalogEntry& entry) {
+    const std::u16string& name = entry.name;
     for (size_t j = name.find(u'\\'); j != std::u16string::npos; j = name.find(u'\\', j + 1)) {
       const std::u16string path = files_.JoinEntryPath(destination_, name.substr(0, j));
       const PathKind kind = files_.QueryPath(path);
       if (kind == PathKind::kDirectory) continue;
       std::u16string reason;
       if (kind == PathKind::kMissing) {
-        if (files_.MakeDirectory(path)) continue;
+        const Made made = files_.MakeDirectory(path, destination_);
+        if (made == Made::kDone) continue;
+        if (made == Made::kOutside) return LeadsOutside(entry);
         reason = files_.FailureReason();
       }
-      if (AskToStop(MessageCode::kCreateDirectoryFailed, path, reason)) return false;
+      if (AskToStop(MessageCode::kCreateDirectoryFailed, path, reason)) {
+        return EntryEnd::kQuestionStop;
+      }
     }
-    return true;
+    return std::nullopt;
   }
 
   EntryEnd WriteFrames(const EntryRecord& record, size_t piped, PendingOutput& output) {
     uint64_t remaining = record.packedSize;
+    uint64_t inflated = 0;
     uint32_t outputSum = 0;
     try {
       for (bool last = false; !last;) {
         const DecodedFrame frame = pipeline_->Next(piped);
+        // An entry is damaged the moment it inflates past its declared size: the disk never gets
+        // more than the list promised.
+        inflated += frame.inflatedLength;
+        if (inflated > record.unpackedSize) break;
         outputSum =
             ChunkSumUpdate(outputSum, frame.output, static_cast<int32_t>(frame.inflatedLength));
         if (abortRequested_.load()) throw Failure::Aborted();
@@ -279,15 +301,16 @@ class Job {
                                     (record.packedSize - remaining) / kProgressUnit);
         last = frame.last;
       }
+      // A damaged entry, also one that ended short of its size, is neither flushed nor kept.
+      if (outputSum != record.entrySum || inflated != record.unpackedSize) {
+        output.Discard();
+        return EntryEnd::kMismatchStop;
+      }
       if (!output.Close()) throw Failure(MessageCode::kWriteFailed, {}, output.reason());
     } catch (const Failure& failure) {
       output.Discard();
       stopFailure_ = failure;
       return EntryEnd::kFrameStop;
-    }
-    if (outputSum != record.entrySum) {
-      output.Discard();
-      return EntryEnd::kMismatchStop;
     }
     return EntryEnd::kDone;
   }

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "archive/session.h"
 #include "extract/extraction_dialog.h"
@@ -28,6 +29,7 @@ struct JobOutcome {
   uint32_t written = 0;        // entries whose file is in place
   uint32_t skipped = 0;        // entries skipped after a question (existing file, failed create)
   uint32_t unsafeSkipped = 0;  // entries skipped because their name would leave the folder
+  std::vector<std::u16string> leftBehind;  // temporary files that could not be removed
 };
 
 // How the job decodes: on how many extra threads, and whether they may decode entries before the

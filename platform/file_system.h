@@ -36,10 +36,32 @@ class WritableFile {
   virtual std::u16string FailureReason() const { return {}; }
 };
 
+// A new file that takes its target's name only when committed. Until then it is unnamed where the
+// platform allows (Linux) or marked for deletion (Windows), so that a program ended at any moment
+// leaves nothing behind; destroyed uncommitted, it is removed.
+class TemporaryFile : public WritableFile {
+ public:
+  // Close ends the writing and, for a file made durable, makes its data reach the disk; false when
+  // the data may not have. The file itself stays open until Commit or Discard.
+
+  // After a successful Close: gives the file its target's name, replacing a file there (never a
+  // folder). False when it cannot; the file is then still the temporary one.
+  virtual bool Commit() = 0;
+  // Removes the file; also done when it is destroyed uncommitted. False when it stays behind,
+  // under LeftPath().
+  virtual bool Discard() = 0;
+  // The path of a file Discard could not remove.
+  virtual std::u16string LeftPath() const = 0;
+};
+
 enum class PathKind { kMissing, kDirectory, kOther };
 
 // Which names the file system under the destination folder would misread.
 enum class NameRules { kPosix, kWindows };
+
+// How making a file or folder went. kOutside: not made, because the folder that would hold it, as
+// the system opened it, lies outside the folder it was confined to (a link leads out of it).
+enum class Made { kDone, kFailed, kOutside };
 
 // Files and folders by path. Paths are UTF-16; each implementation converts them.
 class FileSystem {
@@ -47,25 +69,23 @@ class FileSystem {
   virtual ~FileSystem() = default;
   // Opens an existing file for reading, shared with other readers; null when it cannot.
   virtual std::unique_ptr<ReadableFile> OpenForReading(const std::u16string& path) = 0;
-  // Creates a new empty file in the folder of `target`, under a name no file had; its path goes
-  // to `tempPath`. Null when it cannot.
-  virtual std::unique_ptr<WritableFile> CreateTemporaryBeside(const std::u16string& target,
-                                                              std::u16string& tempPath) = 0;
+  // Creates `file`, to become `target` when committed, in the folder of `target`. `durable`: its
+  // Close makes the data reach the disk, so that a crash soon after the commit cannot leave the
+  // target empty; asked when the commit replaces a file. `within` (a folder path ending with a
+  // separator, or empty for anywhere) confines where it may be made.
+  virtual Made CreateTemporaryBeside(const std::u16string& target, const std::u16string& within,
+                                     bool durable, std::unique_ptr<TemporaryFile>& file) = 0;
   virtual PathKind QueryPath(const std::u16string& path) = 0;
-  // Creates one folder whose parent exists; false when it cannot.
-  virtual bool MakeDirectory(const std::u16string& path) = 0;
-  virtual bool RemoveFile(const std::u16string& path) = 0;
-  // Moves the file `from` over `to`, replacing a file there; false (nothing changed) when it
-  // cannot.
-  virtual bool MoveReplacing(const std::u16string& from, const std::u16string& to) = 0;
+  // Creates one folder whose parent exists, confined to `within` as above.
+  virtual Made MakeDirectory(const std::u16string& path, const std::u16string& within) = 0;
   // The path of an entry name ("\"-separated levels) inside `folder`, which ends with a separator.
   // Never shortened.
   virtual std::u16string JoinEntryPath(const std::u16string& folder,
                                        const std::u16string& entryName) const = 0;
   virtual NameRules Rules() const = 0;
-  // Why the latest failed call above failed (opening, creating, a folder, removing, moving), in
-  // the operating system's words; empty when it is not known. Asked on the thread that made the
-  // call, before it makes another.
+  // Why the latest failed call above failed (opening, creating, a folder), in the operating
+  // system's words; empty when it is not known. Asked on the thread that made the call, before it
+  // makes another.
   virtual std::u16string FailureReason() const { return {}; }
 };
 

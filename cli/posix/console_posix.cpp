@@ -1,5 +1,5 @@
 // The terminal through POSIX calls: UTF-8 on both output streams, termios for the silent password
-// prompt, a signal handler for Ctrl+C, /proc/self/exe for the tool's own folder.
+// prompt, a signal handler for Ctrl+C (and TERM, HUP), /proc/self/exe for the tool's own folder.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -114,8 +114,9 @@ const std::atomic<bool>& CatchInterrupt() {
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESETHAND;
-  ::sigaction(SIGINT, &action, nullptr);
-  ::sigaction(SIGTERM, &action, nullptr);
+  // Being told to end (TERM) or losing the terminal (HUP) stops the work as Ctrl+C does, so that
+  // the entry being written is removed and a replaced file keeps its old content.
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
   return interrupted;
 }
 
@@ -125,7 +126,7 @@ std::u16string ExecutableFolder() {
   if (n <= 0 || static_cast<size_t>(n) >= path.size()) return {};
   path.resize(static_cast<size_t>(n));
   const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::u16string() : FromUtf8(path.substr(0, slash + 1));
+  return slash == std::string::npos ? std::u16string() : PathFromBytes(path.substr(0, slash + 1));
 }
 
 }  // namespace ozr::cli

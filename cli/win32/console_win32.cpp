@@ -1,6 +1,6 @@
 // The terminal through the console API: UTF-16 straight into a console window, UTF-8 with "\r\n"
 // line ends into files and pipes, echo switched off for the password, a control handler for
-// Ctrl+C, and the module path for the tool's own folder.
+// Ctrl+C (and Ctrl+Break, a closed window), and the module path for the tool's own folder.
 #include <windows.h>
 
 #include <algorithm>
@@ -16,9 +16,14 @@ namespace {
 std::atomic<bool> interrupted{false};
 
 BOOL WINAPI OnControl(DWORD type) {
-  if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT) return FALSE;
-  if (interrupted.exchange(true)) return FALSE;  // the second one ends the program
-  return TRUE;
+  const bool ending =
+      type == CTRL_CLOSE_EVENT || type == CTRL_LOGOFF_EVENT || type == CTRL_SHUTDOWN_EVENT;
+  if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT && !ending) return FALSE;
+  const bool second = interrupted.exchange(true);
+  // The system ends the process as soon as this returns: the work stops meanwhile and the program
+  // exits from its main thread.
+  if (ending) Sleep(INFINITE);
+  return second ? FALSE : TRUE;  // the second Ctrl+C ends the program
 }
 
 HANDLE StandardHandle(Stream stream) {

@@ -1,4 +1,7 @@
-// Files through POSIX calls. Entry names' "\" levels become "/" levels; paths are UTF-8.
+// Files through Linux system calls. Entry names' "\" levels become "/" levels; paths are bytes,
+// kept exactly (base/utf.h). A file being written is unnamed (O_TMPFILE) until its commit links
+// it into its folder, and new files and folders are made relative to their folder as opened, so
+// that the check of where that folder lies cannot be fooled by a link swapped in afterwards.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +11,7 @@
 #include <chrono>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "base/utf.h"
 #include "platform/file_system.h"
@@ -43,10 +47,16 @@ class ReasonKeeper {
 
 class FileDescriptor {
  public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
+  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
   ~FileDescriptor() { Close(); }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+    if (this != &other) {
+      Close();
+      fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+  }
 
   int get() const { return fd_; }
   bool Close() {
@@ -88,14 +98,50 @@ class PosixReadableFile final : public ReadableFile {
   uint64_t position_ = 0;
 };
 
-class PosixWritableFile final : public WritableFile {
+// Calls `make(name)` with fresh names in the ".ozr-NNNN.tmp" pattern until one is not taken
+// (EEXIST); true with the name kept when one succeeded.
+template <typename Make>
+bool UnderFreshName(const Make& make, std::string& name) {
+  static std::atomic<uint64_t> counter{0};
+  const auto seed =
+      static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count() ^
+                            (uint64_t{static_cast<uint32_t>(::getpid())} << 32));
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const uint64_t tag = seed + (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
+    name = ".ozr-" + std::to_string(tag % 100000000000ull) + ".tmp";
+    if (make(name)) return true;
+    if (errno != EEXIST) return false;
+  }
+  errno = EEXIST;
+  return false;
+}
+
+// Linking an unnamed file needs /proc (without privileges); where it is missing, files being
+// written are named from the start.
+bool UnnamedFilesLink() {
+  static const bool available = ::access("/proc/self/fd", X_OK) == 0;
+  return available;
+}
+
+class PosixTemporaryFile final : public TemporaryFile {
  public:
-  explicit PosixWritableFile(int fd) : fd_(fd) {}
+  // `name` is empty for an unnamed file.
+  PosixTemporaryFile(FileDescriptor folder, std::string folderPath, FileDescriptor file,
+                     std::string name, std::string leaf, bool durable)
+      : folder_(std::move(folder)),
+        folderPath_(std::move(folderPath)),
+        file_(std::move(file)),
+        name_(std::move(name)),
+        leaf_(std::move(leaf)),
+        durable_(durable) {}
+  ~PosixTemporaryFile() override { Discard(); }
+  PosixTemporaryFile(const PosixTemporaryFile&) = delete;
+  PosixTemporaryFile& operator=(const PosixTemporaryFile&) = delete;
 
   size_t Write(const uint8_t* data, size_t count) override {
     size_t done = 0;
-    while (done < count && fd_.get() >= 0) {
-      const ssize_t n = ::write(fd_.get(), data + done, count - done);
+    while (done < count && !closed_) {
+      const ssize_t n = ::write(file_.get(), data + done, count - done);
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) reasons_.Refused(errno);
       if (n <= 0) break;
@@ -103,15 +149,102 @@ class PosixWritableFile final : public WritableFile {
     }
     return done;
   }
-  bool Close() override { return reasons_.Checked(fd_.Close()); }
+
+  bool Close() override {
+    if (closed_) return true;
+    closed_ = true;
+    if (durable_ && !reasons_.Checked(::fsync(file_.get()) == 0)) return false;
+    // A named file is closed now, where a network file system reports late write failures; an
+    // unnamed one stays open until it is linked.
+    return name_.empty() || reasons_.Checked(file_.Close());
+  }
+
+  bool Commit() override {
+    if (name_.empty() && !Link()) return false;
+    if (!committed_ &&
+        !reasons_.Checked(::renameat(folder_.get(), name_.c_str(), folder_.get(), leaf_.c_str()) ==
+                          0)) {
+      return false;
+    }
+    committed_ = true;
+    file_.Close();
+    return true;
+  }
+
+  bool Discard() override {
+    file_.Close();
+    if (committed_ || name_.empty()) return true;
+    if (::unlinkat(folder_.get(), name_.c_str(), 0) != 0 && errno != ENOENT) return false;
+    name_.clear();
+    return true;
+  }
+
+  std::u16string LeftPath() const override { return PathFromBytes(folderPath_ + "/" + name_); }
   std::u16string FailureReason() const override { return reasons_.reason(); }
 
  private:
-  FileDescriptor fd_;
+  // Gives the unnamed file a name: the target's own when it is free (committed then), otherwise a
+  // fresh one for the rename over the target.
+  bool Link() {
+    const std::string self = "/proc/self/fd/" + std::to_string(file_.get());
+    const auto linkAs = [&](const std::string& name) {
+      return ::linkat(AT_FDCWD, self.c_str(), folder_.get(), name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    };
+    if (linkAs(leaf_)) {
+      committed_ = true;
+      return true;
+    }
+    if (errno != EEXIST) return reasons_.Refused(errno);
+    std::string name;
+    if (!UnderFreshName(linkAs, name)) return reasons_.Refused(errno);
+    name_ = std::move(name);
+    return true;
+  }
+
+  FileDescriptor folder_;
+  std::string folderPath_;
+  FileDescriptor file_;
+  std::string name_;  // the file's name in its folder; empty while it has none
+  std::string leaf_;  // the target's name in the same folder
+  bool durable_;
+  bool closed_ = false;
+  bool committed_ = false;
   ReasonKeeper reasons_;
 };
 
-std::string Native(const std::u16string& path) { return ToUtf8(path); }
+std::string Native(const std::u16string& path) { return PathToBytes(path); }
+
+// A path's folder and last level: "a/b" gives "a" and "b", "b" gives "." and "b".
+std::pair<std::string, std::string> SplitLast(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return {".", path};
+  return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Whether the opened folder `folder` is the folder `within` names or lies inside it, found by
+// walking up through ".." from the folder itself: whatever links led to it, ".." is its real
+// parent. kFailed (errno kept) when that cannot be told.
+Made WhereFolderLies(int folder, const std::string& within) {
+  struct stat root {};
+  struct stat here {};
+  if (::stat(within.c_str(), &root) != 0 || ::fstat(folder, &here) != 0) return Made::kFailed;
+  FileDescriptor up;
+  int current = folder;
+  for (;;) {
+    if (SameFile(here, root)) return Made::kDone;
+    FileDescriptor parent(::openat(current, "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    struct stat above {};
+    if (parent.get() < 0 || ::fstat(parent.get(), &above) != 0) return Made::kFailed;
+    if (SameFile(above, here)) return Made::kOutside;  // the top of the file system
+    here = above;
+    up = std::move(parent);
+    current = up.get();
+  }
+}
 
 class PosixFileSystem final : public FileSystem {
  public:
@@ -129,28 +262,34 @@ class PosixFileSystem final : public FileSystem {
     return file;
   }
 
-  std::unique_ptr<WritableFile> CreateTemporaryBeside(const std::u16string& target,
-                                                      std::u16string& tempPath) override {
-    static std::atomic<uint64_t> counter{0};
-    const std::string nativeTarget = Native(target);
-    const size_t slash = nativeTarget.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : nativeTarget.substr(0, slash + 1);
-    const auto seed =
-        static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count() ^
-                              (uint64_t{static_cast<uint32_t>(::getpid())} << 32));
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      const uint64_t tag = seed + (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
-      const std::string candidate =
-          folder + ".ozr-" + std::to_string(tag % 100000000000ull) + ".tmp";
-      const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (fd >= 0) {
-        tempPath = FromUtf8(candidate);
-        return std::make_unique<PosixWritableFile>(fd);
-      }
-      if (!reasons_.Checked(errno == EEXIST)) return nullptr;
+  Made CreateTemporaryBeside(const std::u16string& target, const std::u16string& within,
+                             bool durable, std::unique_ptr<TemporaryFile>& file) override {
+    auto [folderPath, leaf] = SplitLast(Native(target));
+    FileDescriptor folder;
+    if (const Made opened = OpenFolder(folderPath, within, folder); opened != Made::kDone) {
+      return opened;
     }
-    reasons_.Refused(EEXIST);
-    return nullptr;
+    FileDescriptor written;
+    std::string name;
+    if (UnnamedFilesLink()) {
+      written = FileDescriptor(::openat(folder.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+    }
+    // File systems without unnamed files refuse them in one of these ways.
+    if (written.get() < 0 &&
+        (!UnnamedFilesLink() || errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+      UnderFreshName(
+          [&](const std::string& candidate) {
+            written = FileDescriptor(::openat(folder.get(), candidate.c_str(),
+                                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+            return written.get() >= 0;
+          },
+          name);
+    }
+    if (!reasons_.Checked(written.get() >= 0)) return Made::kFailed;
+    file = std::make_unique<PosixTemporaryFile>(std::move(folder), std::move(folderPath),
+                                                std::move(written), std::move(name),
+                                                std::move(leaf), durable);
+    return Made::kDone;
   }
 
   PathKind QueryPath(const std::u16string& path) override {
@@ -162,16 +301,14 @@ class PosixFileSystem final : public FileSystem {
     return S_ISDIR(info.st_mode) ? PathKind::kDirectory : PathKind::kOther;
   }
 
-  bool MakeDirectory(const std::u16string& path) override {
-    return reasons_.Checked(::mkdir(Native(path).c_str(), 0777) == 0);
-  }
-
-  bool RemoveFile(const std::u16string& path) override {
-    return reasons_.Checked(::unlink(Native(path).c_str()) == 0);
-  }
-
-  bool MoveReplacing(const std::u16string& from, const std::u16string& to) override {
-    return reasons_.Checked(::rename(Native(from).c_str(), Native(to).c_str()) == 0);
+  Made MakeDirectory(const std::u16string& path, const std::u16string& within) override {
+    const auto [folderPath, leaf] = SplitLast(Native(path));
+    FileDescriptor folder;
+    if (const Made opened = OpenFolder(folderPath, within, folder); opened != Made::kDone) {
+      return opened;
+    }
+    return reasons_.Checked(::mkdirat(folder.get(), leaf.c_str(), 0777) == 0) ? Made::kDone
+                                                                              : Made::kFailed;
   }
 
   std::u16string JoinEntryPath(const std::u16string& folder,
@@ -185,6 +322,16 @@ class PosixFileSystem final : public FileSystem {
   std::u16string FailureReason() const override { return reasons_.reason(); }
 
  private:
+  // Opens the folder that receives a new file or folder, and checks where it lies.
+  Made OpenFolder(const std::string& path, const std::u16string& within, FileDescriptor& folder) {
+    folder = FileDescriptor(::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!reasons_.Checked(folder.get() >= 0)) return Made::kFailed;
+    if (within.empty()) return Made::kDone;
+    const Made where = WhereFolderLies(folder.get(), Native(within));
+    if (where == Made::kFailed) reasons_.Refused(errno);
+    return where;
+  }
+
   ReasonKeeper reasons_;
 };
 

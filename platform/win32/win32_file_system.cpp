@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/file_system.h"
 
@@ -107,13 +110,82 @@ class Win32ReadableFile final : public ReadableFile {
   bool seekFailed_ = false;
 };
 
-class Win32WritableFile final : public WritableFile {
+// Marks an open file for deletion when its last handle closes, or clears the mark.
+bool MarkForDeletion(HANDLE h, bool deleteFile) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = deleteFile ? TRUE : FALSE;
+  return SetFileInformationByHandle(h, FileDispositionInfo, &disposition, sizeof disposition) !=
+         FALSE;
+}
+
+// Where an open file or folder lies: its volume, and its path on that volume as the system
+// resolved it (junctions and links followed).
+struct Location {
+  DWORD volume = 0;
+  std::wstring path;
+};
+
+// Nothing when the system cannot tell.
+std::optional<Location> LocationOf(HANDLE h) {
+  BY_HANDLE_FILE_INFORMATION identity{};
+  // A path on a volume is at most 32767 units long.
+  std::vector<uint8_t> buffer(sizeof(FILE_NAME_INFO) + 32768 * sizeof(wchar_t));
+  auto* name = reinterpret_cast<FILE_NAME_INFO*>(buffer.data());
+  if (!GetFileInformationByHandle(h, &identity) ||
+      !GetFileInformationByHandleEx(h, FileNameInfo, name, static_cast<DWORD>(buffer.size()))) {
+    return std::nullopt;
+  }
+  return Location{identity.dwVolumeSerialNumber,
+                  std::wstring(name->FileName, name->FileNameLength / sizeof(wchar_t))};
+}
+
+std::optional<Location> FolderLocation(std::wstring path) {
+  while (path.size() > 1 && path.back() == L'\\') path.pop_back();
+  const Handle folder(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (folder.get() == INVALID_HANDLE_VALUE) return std::nullopt;
+  return LocationOf(folder.get());
+}
+
+// Whether the path `path` is the folder `root` or lies inside it, both on one volume. Letters are
+// compared as the file system does, without case.
+bool IsSameOrInside(std::wstring_view path, std::wstring_view root) {
+  while (!root.empty() && root.back() == L'\\') root.remove_suffix(1);
+  if (path.size() < root.size() ||
+      CompareStringOrdinal(path.data(), static_cast<int>(root.size()), root.data(),
+                           static_cast<int>(root.size()), TRUE) != CSTR_EQUAL) {
+    return false;
+  }
+  return path.size() == root.size() || path[root.size()] == L'\\';
+}
+
+// Whether the folder at `folder` is the folder `within` or lies inside it.
+Made WhereFolderLies(const std::optional<Location>& folder, const std::u16string& within) {
+  const std::optional<Location> root = FolderLocation(Extended(within));
+  if (!folder || !root) return Made::kFailed;
+  return folder->volume == root->volume && IsSameOrInside(folder->path, root->path)
+             ? Made::kDone
+             : Made::kOutside;
+}
+
+// A file being written, marked for deletion until its commit, so that a process that dies leaves
+// nothing behind; committed, it is renamed through its own handle.
+class Win32TemporaryFile final : public TemporaryFile {
  public:
-  explicit Win32WritableFile(HANDLE h) : handle_(h) {}
+  Win32TemporaryFile(HANDLE h, std::u16string path, std::wstring target, bool marked, bool durable)
+      : handle_(h),
+        path_(std::move(path)),
+        target_(std::move(target)),
+        marked_(marked),
+        durable_(durable) {}
+  ~Win32TemporaryFile() override { Discard(); }
+  Win32TemporaryFile(const Win32TemporaryFile&) = delete;
+  Win32TemporaryFile& operator=(const Win32TemporaryFile&) = delete;
 
   size_t Write(const uint8_t* data, size_t count) override {
     size_t done = 0;
-    while (done < count && handle_.get() != INVALID_HANDLE_VALUE) {
+    while (done < count && !closed_) {
       const DWORD ask = static_cast<DWORD>(std::min<size_t>(count - done, 1u << 30));
       DWORD put = 0;
       const BOOL ok = WriteFile(handle_.get(), data + done, ask, &put, nullptr);
@@ -125,11 +197,53 @@ class Win32WritableFile final : public WritableFile {
     }
     return done;
   }
-  bool Close() override { return reasons_.Checked(handle_.Close()); }
+
+  bool Close() override {
+    if (closed_) return true;
+    closed_ = true;
+    return !durable_ || reasons_.Checked(FlushFileBuffers(handle_.get()) != FALSE);
+  }
+
+  bool Commit() override {
+    if (marked_ && !reasons_.Checked(MarkForDeletion(handle_.get(), false))) return false;
+    // The rename takes the NT form of the path ("\\??\\" for "\\?\\").
+    const std::wstring name = L"\\??\\" + target_.substr(4);
+    std::vector<uint8_t> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = TRUE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+    std::copy(name.begin(), name.end(), rename->FileName);
+    if (!reasons_.Checked(SetFileInformationByHandle(handle_.get(), FileRenameInfo, rename,
+                                                     static_cast<DWORD>(buffer.size())) != FALSE)) {
+      if (marked_) MarkForDeletion(handle_.get(), true);
+      return false;
+    }
+    committed_ = true;
+    handle_.Close();
+    return true;
+  }
+
+  bool Discard() override {
+    handle_.Close();
+    if (committed_ || marked_ || removed_) return true;
+    removed_ = DeleteFileW(Extended(path_).c_str()) != FALSE ||
+               GetLastError() == ERROR_FILE_NOT_FOUND;
+    return removed_;
+  }
+
+  std::u16string LeftPath() const override { return path_; }
   std::u16string FailureReason() const override { return reasons_.reason(); }
 
  private:
   Handle handle_;
+  std::u16string path_;
+  std::wstring target_;  // extended-length
+  bool marked_;          // closing the handle deletes the file
+  bool durable_;
+  bool closed_ = false;
+  bool committed_ = false;
+  bool removed_ = false;
   ReasonKeeper reasons_;
 };
 
@@ -142,8 +256,8 @@ class Win32FileSystem final : public FileSystem {
     return std::make_unique<Win32ReadableFile>(h);
   }
 
-  std::unique_ptr<WritableFile> CreateTemporaryBeside(const std::u16string& target,
-                                                      std::u16string& tempPath) override {
+  Made CreateTemporaryBeside(const std::u16string& target, const std::u16string& within,
+                             bool durable, std::unique_ptr<TemporaryFile>& file) override {
     static std::atomic<unsigned> counter{0};
     const size_t slash = target.rfind(u'\\');
     const std::u16string folder = slash == std::u16string::npos ? u"" : target.substr(0, slash + 1);
@@ -154,20 +268,32 @@ class Win32FileSystem final : public FileSystem {
       for (int shift = 28; shift >= 0; shift -= 4)
         candidate += u"0123456789abcdef"[(tag >> shift) & 0xF];
       candidate += u".tmp";
-      const HANDLE h = CreateFileW(Extended(candidate).c_str(), GENERIC_WRITE, 0, nullptr,
+      const HANDLE h = CreateFileW(Extended(candidate).c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
                                    CREATE_NEW, 0, nullptr);
       if (h != INVALID_HANDLE_VALUE) {
-        tempPath = candidate;
-        return std::make_unique<Win32WritableFile>(h);
+        // Where the mark cannot be set, the file is removed by name instead.
+        const bool marked = MarkForDeletion(h, true);
+        Made where = Made::kDone;
+        if (!within.empty()) {
+          // Checked on the file's own handle: where it really is, whatever the path went through.
+          std::optional<Location> folder = LocationOf(h);
+          if (folder) folder->path.resize(std::min(folder->path.size(), folder->path.rfind(L'\\')));
+          where = WhereFolderLies(folder, within);
+          if (where == Made::kFailed) reasons_.Refused(GetLastError());
+        }
+        auto made =
+            std::make_unique<Win32TemporaryFile>(h, candidate, Extended(target), marked, durable);
+        if (where == Made::kDone) file = std::move(made);
+        return where;
       }
       const DWORD error = GetLastError();
       if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
         reasons_.Refused(error);
-        return nullptr;
+        return Made::kFailed;
       }
     }
     reasons_.Refused(ERROR_FILE_EXISTS);
-    return nullptr;
+    return Made::kFailed;
   }
 
   PathKind QueryPath(const std::u16string& path) override {
@@ -176,17 +302,19 @@ class Win32FileSystem final : public FileSystem {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::kDirectory : PathKind::kOther;
   }
 
-  bool MakeDirectory(const std::u16string& path) override {
-    return reasons_.Checked(CreateDirectoryW(Extended(path).c_str(), nullptr) != FALSE);
-  }
-
-  bool RemoveFile(const std::u16string& path) override {
-    return reasons_.Checked(DeleteFileW(Extended(path).c_str()) != FALSE);
-  }
-
-  bool MoveReplacing(const std::u16string& from, const std::u16string& to) override {
-    return reasons_.Checked(MoveFileExW(Extended(from).c_str(), Extended(to).c_str(),
-                                        MOVEFILE_REPLACE_EXISTING) != FALSE);
+  Made MakeDirectory(const std::u16string& path, const std::u16string& within) override {
+    if (!within.empty()) {
+      // The folder that receives the new one, as the system resolves it.
+      const size_t slash = path.rfind(u'\\');
+      const Made where = WhereFolderLies(
+          FolderLocation(Extended(path.substr(0, slash == std::u16string::npos ? 0 : slash + 1))),
+          within);
+      if (where == Made::kFailed) reasons_.Refused(GetLastError());
+      if (where != Made::kDone) return where;
+    }
+    return reasons_.Checked(CreateDirectoryW(Extended(path).c_str(), nullptr) != FALSE)
+               ? Made::kDone
+               : Made::kFailed;
   }
 
   std::u16string JoinEntryPath(const std::u16string& folder,

@@ -304,6 +304,22 @@ def test_unsafe_names(ozr, craft, box):
     expect(ozr.run(["test", "hostile.ozr", "-q"], box), 1, "", refused)
 
 
+def test_links_in_the_folder(ozr, craft, box):
+    # A link that leads out of the folder is refused like an unsafe name, whether the entry goes
+    # through it to a file or to a folder to be made; one that stays inside is followed.
+    expect(craft.run(["l.ozr", "out\\x.txt=evil", "out\\sub\\y.txt=evil", "in\\z.txt=good"],
+                     box), 0)
+    os.makedirs(os.path.join(box, "outside"))
+    os.makedirs(os.path.join(box, "d", "real"))
+    os.symlink(os.path.join("..", "outside"), os.path.join(box, "d", "out"))
+    os.symlink("real", os.path.join(box, "d", "in"))
+    refused = "".join(f"Недопустимое имя файла в архиве: {n}.\nПрервать распаковку? нет\n"
+                      for n in ("out\\x.txt", "out\\sub\\y.txt"))
+    expect(ozr.run(["extract", "l.ozr", "-o", "d"], box), 1, SUCCESS, refused)
+    check(files_under(box) == ["d/real/z.txt", "l.ozr"], f"files: {files_under(box)}")
+    check(os.listdir(os.path.join(box, "outside")) == [], "written outside the folder")
+
+
 def test_question_stops_without_terminal(ozr, craft, box):
     expect(craft.run(["c.ozr", "d\\f.txt=data", "g.txt=more"], box), 0)
     write(os.path.join(box, "out", "d"), b"a file where a folder must be")
@@ -375,9 +391,77 @@ def test_sfx(ozr, craft, box):
     expect(ozr.run(["test", "t.exe"], box), 0, TESTED, "")
 
 
+def growing_output(process, folder):
+    """Whether the program writes a file in `folder` that is not yet in place: one under a
+    temporary name, or an unnamed one it holds open (Linux)."""
+    real = os.path.realpath(folder) + os.sep
+    held = f"/proc/{process.pid}/fd"
+    paths = [os.path.join(folder, n) for n in os.listdir(folder) if n != "big.bin"]
+    paths += [os.path.join(held, fd) for fd in os.listdir(held)] if os.path.isdir(held) else []
+    for path in paths:
+        try:  # files and descriptors come and go meanwhile
+            if path.startswith(held) and not os.readlink(path).startswith(real):
+                continue
+            if os.stat(path).st_size > 0:
+                return True
+        except FileNotFoundError:
+            pass
+    return False
+
+
+def test_killed_while_writing(ozr, craft, box):
+    # 512 MB of zeros, which a sparse file holds without disk space.
+    os.makedirs(os.path.join(box, "src"))
+    with open(os.path.join(box, "src", "big.bin"), "wb") as f:
+        f.truncate(512 << 20)
+    expect(ozr.run(["pack", "big.ozr", "src", "-q", "-l", "1"], box), 0, "", "")
+    folder = os.path.join(box, "out", "src")
+    for sig in (signal.SIGHUP, signal.SIGTERM, signal.SIGKILL):
+        write(os.path.join(folder, "big.bin"), b"old")
+        process = subprocess.Popen(
+            ozr.command(["extract", "big.ozr", "-o", "out", "--overwrite", "yes", "-q"]),
+            cwd=box, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        deadline = time.time() + 60
+        while not growing_output(process, folder):
+            check(process.poll() is None and time.time() < deadline, f"{sig!r}: no output seen")
+            time.sleep(0.001)
+        # Held still while the signal is sent, so that it lands in the middle of the entry.
+        process.send_signal(signal.SIGSTOP)
+        process.send_signal(sig)
+        process.send_signal(signal.SIGCONT)
+        out, err = process.communicate(timeout=60)
+        check(files_under(os.path.join(box, "out")) == ["src/big.bin"],
+              f"{sig!r}: left behind {files_under(os.path.join(box, 'out'))}")
+        check(read(os.path.join(folder, "big.bin")) == b"old", f"{sig!r}: the old file changed")
+        if sig != signal.SIGKILL and not ozr.windows:  # stopped as by Ctrl+C
+            expect(Result(process.returncode, out.decode(), err.decode()), 130, "",
+                   "Прервано пользователем.\n")
+
+
 SUITE = [test_usage_and_help, test_round_trips, test_passwords, test_damaged_archives,
-         test_overwrite, test_selected_entries, test_unsafe_names,
-         test_question_stops_without_terminal, test_pack_edges, test_sfx]
+         test_overwrite, test_selected_entries, test_unsafe_names, test_links_in_the_folder,
+         test_question_stops_without_terminal, test_pack_edges, test_sfx, test_killed_while_writing]
+
+
+# --- POSIX builds only: paths as bytes ---------------------------------------------------------
+
+def test_paths_that_are_not_utf8(ozr, craft, box):
+    # Each is used byte for byte: written where the user said, read from where it lies.
+    write(os.path.join(box, "src", "a.txt"), b"text")
+    root = os.fsencode(box)
+    os.makedirs(os.path.join(root, b"p\xff", b"in"))
+    write(os.path.join(root, b"p\xff", b"in", b"b.txt"), b"more")
+    expect(ozr.run([b"pack", b"o\xff.ozr", b"src", b"-q"], box), 0, "", "")
+    check(os.path.exists(os.path.join(root, b"o\xff.ozr")), f"archives: {os.listdir(box)}")
+    listed = ozr.run([b"list", b"o\xff.ozr"], box)  # a title holds characters only
+    check(listed.code == 0 and listed.out.startswith("o\ufffd.ozr\n"), "title", listed)
+    shutil.copyfile(os.path.join(root, b"o\xff.ozr"), os.path.join(root, b"\xe0\xf0\xf5.ozr"))
+    expect(ozr.run([b"extract", b"\xe0\xf0\xf5.ozr", b"-o", b"out\xff", b"-q"], box), 0, "", "")
+    check(read(os.path.join(root, b"out\xff", b"src", b"a.txt")) == b"text", "extracted")
+    expect(ozr.run([b"pack", b"p.ozr", b"p\xff/in", b"-q"], box), 0, "", "")
+    listed = ozr.run(["list", "p.ozr"], box)
+    check(listed.code == 0 and "\nin\\b.txt; " in listed.out,
+          "a folder under a parent that is not UTF-8", listed)
 
 
 # --- at a terminal (POSIX builds only: a pseudo-terminal drives the program) --------------------
@@ -464,8 +548,8 @@ def test_terminal_ctrl_c(ozr, craft, box):
     check(read(os.path.join(box, "out", "src", "a.txt")) == b"old", "kept file changed")
 
 
-TERMINAL_SUITE = [test_terminal_password_prompt, test_terminal_questions_and_bar,
-                  test_terminal_ctrl_c]
+POSIX_SUITE = [test_paths_that_are_not_utf8, test_terminal_password_prompt,
+               test_terminal_questions_and_bar, test_terminal_ctrl_c]
 
 
 # --- the two builds against each other ---------------------------------------------------------
@@ -555,7 +639,7 @@ def run_suite(options):
             if options.unpacker and os.path.exists(options.unpacker) else None
         return run_all([test_cross], lambda t, box: t(linux, windows, unpacker, box))
     ozr, craft = Tool(options.ozr, options.wine), Tool(options.craft, options.wine)
-    tests = SUITE + ([] if ozr.windows else TERMINAL_SUITE)
+    tests = SUITE + ([] if ozr.windows else POSIX_SUITE)
     return run_all(tests, lambda t, box: t(ozr, craft, box))
 
 

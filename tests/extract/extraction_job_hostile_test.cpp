@@ -3,6 +3,7 @@
 // partial output.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "base/little_endian.h"
@@ -85,6 +86,7 @@ struct EndCase {
   std::function<void(std::vector<uint8_t>&)> damage;
   JobEnd end;
   bool replaced;  // f.txt holds the entry afterwards
+  bool refusal;   // a message carries the file system's reason along
 };
 
 TEST(ExtractionJobHostile, EveryEndClosesEveryFileAndLeavesNoPartialOne) {
@@ -101,60 +103,66 @@ TEST(ExtractionJobHostile, EveryEndClosesEveryFileAndLeavesNoPartialOne) {
   };
   const auto none = [](std::vector<uint8_t>&) {};
   const EndCase cases[] = {
-      {"overwrite", answers({kIdYes}), none, JobEnd::kSucceeded, true},
-      {"keep the file", answers({kIdNo}), none, JobEnd::kSucceeded, false},
+      {"overwrite", answers({kIdYes}), none, JobEnd::kSucceeded, true, false},
+      {"keep the file", answers({kIdNo}), none, JobEnd::kSucceeded, false, false},
       {"wrong password",
        [](MemoryJob& job) {
          job.dialog.answers = {kIdYes};
          job.dialog.password = u"px";
        },
-       none, JobEnd::kFrameStop, false},
+       none, JobEnd::kFrameStop, false, false},
       {"damaged frame", answers({kIdYes}),
        [](std::vector<uint8_t>& archive) { archive[archive.size() / 2] ^= 1; }, JobEnd::kFrameStop,
-       false},
+       false, false},
       {"entrySum wrong", answers({kIdYes}),
        [](std::vector<uint8_t>& archive) {
          const uint64_t directory = archive.size() - LoadU32(&archive[archive.size() - 4]);
          const uint64_t second = directory + 40 + 2 * LoadU32(&archive[directory + 32]);
          archive[second + 16] ^= 1;
        },
-       JobEnd::kMismatchStop, false},
+       JobEnd::kMismatchStop, false, false},
       {"write refused",
        [&](MemoryJob& job) {
          refuse(Call::kWrite)(job);
          job.dialog.answers = {kIdYes};
        },
-       none, JobEnd::kFrameStop, false},
+       none, JobEnd::kFrameStop, false, true},
       {"disk full",
        [](MemoryJob& job) {
          job.files.spaceLeft = 30000;
          job.dialog.answers = {kIdYes};
        },
-       none, JobEnd::kFrameStop, false},
+       none, JobEnd::kFrameStop, false, true},
       {"close fails",
        [&](MemoryJob& job) {
          refuse(Call::kClose)(job);
          job.dialog.answers = {kIdYes};
        },
-       none, JobEnd::kFrameStop, false},
+       none, JobEnd::kFrameStop, false, true},
+      {"flush fails",
+       [&](MemoryJob& job) {
+         refuse(Call::kFlush)(job);
+         job.dialog.answers = {kIdYes};
+       },
+       none, JobEnd::kFrameStop, false, true},
       {"replace refused, go on",
        [&](MemoryJob& job) {
          refuse(Call::kMove)(job);
          job.dialog.answers = {kIdYes, kIdNo};
        },
-       none, JobEnd::kSucceeded, false},
+       none, JobEnd::kSucceeded, false, true},
       {"replace refused, stop",
        [&](MemoryJob& job) {
          refuse(Call::kMove)(job);
          job.dialog.answers = {kIdYes, kIdYes};
        },
-       none, JobEnd::kQuestionStop, false},
+       none, JobEnd::kQuestionStop, false, true},
       {"temporary file refused",
        [&](MemoryJob& job) {
          refuse(Call::kCreateTemporary)(job);
          job.dialog.answers = {kIdYes, kIdYes};
        },
-       none, JobEnd::kQuestionStop, false},
+       none, JobEnd::kQuestionStop, false, true},
       {"abort",
        [](MemoryJob& job) {
          job.dialog.answers = {kIdYes};
@@ -164,7 +172,7 @@ TEST(ExtractionJobHostile, EveryEndClosesEveryFileAndLeavesNoPartialOne) {
            if (bar == kProgressBytes && ++calls == 5) job.abort = true;
          };
        },
-       none, JobEnd::kAborted, false},
+       none, JobEnd::kAborted, false, false},
   };
   const auto content = testing::MixedContent(60000, 1);
   for (const EndCase& c : cases) {
@@ -176,9 +184,52 @@ TEST(ExtractionJobHostile, EveryEndClosesEveryFileAndLeavesNoPartialOne) {
     c.setup(job);
     EXPECT_EQ(job.Run().end, c.end) << c.what;
     EXPECT_EQ(job.Violation(), "") << c.what;
-    EXPECT_EQ(*job.files.Find(u"D:\\dest\\f.txt")->bytes, c.replaced ? content : Bytes("precious"))
+    const auto& target = *job.files.Find(u"D:\\dest\\f.txt");
+    EXPECT_EQ(*target.bytes, c.replaced ? content : Bytes("precious")) << c.what;
+    // A replaced file's data reached the disk before it took the name; a new file's need not.
+    EXPECT_EQ(target.flushed, c.replaced) << c.what;
+    const auto* first = job.files.Find(u"D:\\dest\\keep\\first.txt");
+    EXPECT_TRUE(first == nullptr || !first->flushed) << c.what;
+    const auto& shown = job.dialog.messages;
+    EXPECT_EQ(std::any_of(shown.begin(), shown.end(),
+                          [](const Message& m) { return m.detail == u"refused"; }),
+              c.refusal)
         << c.what;
     EXPECT_FALSE(job.dialog.unexpectedQuestion) << c.what;
+  }
+}
+
+// The second entry of TwoEntries declaring `delta` bytes more than it holds, the header's total
+// following, so that the archive still opens.
+void ChangeDeclaredSize(std::vector<uint8_t>& archive, int64_t delta) {
+  const uint64_t header = archive.size() - LoadU32(&archive[archive.size() - 8]);
+  const uint64_t directory = archive.size() - LoadU32(&archive[archive.size() - 4]);
+  const uint64_t second = directory + 40 + 2 * LoadU32(&archive[directory + 32]);
+  StoreU64(&archive[second], LoadU64(&archive[second]) + delta);     // unpackedSize
+  StoreU64(&archive[header + 8], LoadU64(&archive[header + 8]) + delta);  // totalUnpackedSize
+}
+
+TEST(ExtractionJobHostile, AnEntryWritesNoMoreAndNoLessThanItDeclares) {
+  const struct {
+    int64_t delta;  // declared minus held, for an entry of 60000 bytes in frames of 10000
+    JobEnd end;
+    uint64_t mostWritten;  // bytes of f.txt that may reach the disk
+  } cases[] = {
+      {-50000, JobEnd::kMismatchStop, 10000},  // stopped at its second frame
+      {-1, JobEnd::kMismatchStop, 59999},
+      {1, JobEnd::kMismatchStop, 60000},
+      {0, JobEnd::kSucceeded, 60000},
+  };
+  for (const auto& c : cases) {
+    auto archive = TwoEntries();
+    ChangeDeclaredSize(archive, c.delta);
+    MemoryJob job(NameRules::kPosix, archive);
+    job.dialog.password = u"pw";
+    const uint64_t space = job.files.spaceLeft;
+    EXPECT_EQ(job.Run().end, c.end) << c.delta;
+    EXPECT_LE(space - job.files.spaceLeft, 5 + c.mostWritten) << c.delta;
+    EXPECT_EQ(job.files.Find(u"/dest/f.txt") != nullptr, c.end == JobEnd::kSucceeded) << c.delta;
+    EXPECT_EQ(job.Violation(), "") << c.delta;
   }
 }
 

@@ -27,11 +27,10 @@ TEST(NativeFileSystem, AFailedCallKeepsTheSystemsReason) {
       {"open", [&](FileSystem& f) { return f.OpenForReading(missing) == nullptr; }},
       {"temporary",
        [&](FileSystem& f) {
-         std::u16string temp;
-         return f.CreateTemporaryBeside(inMissing, temp) == nullptr;
+         std::unique_ptr<TemporaryFile> temp;
+         return f.CreateTemporaryBeside(inMissing, {}, false, temp) == Made::kFailed;
        }},
-      {"folder", [&](FileSystem& f) { return !f.MakeDirectory(inMissing); }},
-      {"move", [&](FileSystem& f) { return !f.MoveReplacing(missing, inMissing); }},
+      {"folder", [&](FileSystem& f) { return f.MakeDirectory(inMissing, {}) == Made::kFailed; }},
   };
   for (const Case& c : cases) {
     const std::unique_ptr<FileSystem> files = NativeFileSystem();
@@ -45,8 +44,8 @@ TEST(NativeFileSystem, AFailedCallKeepsTheSystemsReason) {
   }
 #ifndef _WIN32
   // A write past the largest file the process may make fails, as on a full disk.
-  std::u16string temp;
-  const auto file = NativeFileSystem()->CreateTemporaryBeside(missing, temp);
+  std::unique_ptr<TemporaryFile> file;
+  ASSERT_EQ(NativeFileSystem()->CreateTemporaryBeside(missing, {}, false, file), Made::kDone);
   rlimit saved{};
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
   rlimit none = saved;

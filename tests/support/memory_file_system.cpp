@@ -37,13 +37,24 @@ bool IsWindowsDevice(std::u16string_view level) {
 
 }  // namespace
 
-class MemoryFileSystem::Writer final : public WritableFile {
+class MemoryFileSystem::Writer final : public TemporaryFile {
  public:
-  Writer(MemoryFileSystem& files, std::u16string path, std::shared_ptr<std::vector<uint8_t>> bytes)
-      : files_(files), path_(std::move(path)), bytes_(std::move(bytes)), open_(files.openWriters_) {
+  Writer(MemoryFileSystem& files, std::u16string path, std::u16string target,
+         std::shared_ptr<std::vector<uint8_t>> bytes, bool durable)
+      : files_(files),
+        path_(std::move(path)),
+        target_(std::move(target)),
+        bytes_(std::move(bytes)),
+        durable_(durable),
+        open_(files.openWriters_) {
     ++*open_;
   }
-  ~Writer() override { --*open_; }
+  ~Writer() override {
+    Discard();
+    --*open_;
+  }
+  Writer(const Writer&) = delete;
+  Writer& operator=(const Writer&) = delete;
 
   size_t Write(const uint8_t* data, size_t count) override {
     if (closed_ || files_.Refused(Call::kWrite, path_)) return 0;
@@ -57,16 +68,33 @@ class MemoryFileSystem::Writer final : public WritableFile {
   bool Close() override {
     if (closed_) return true;
     closed_ = true;
-    return !files_.Refused(Call::kClose, path_);
+    if (files_.Refused(Call::kClose, path_)) return false;
+    if (!durable_) return true;
+    if (files_.Refused(Call::kFlush, path_)) return false;
+    files_.nodes_.at(files_.Resolve(path_).value()).flushed = true;
+    return true;
   }
+  bool Commit() override {
+    ended_ = files_.MoveReplacing(path_, target_);
+    return ended_;
+  }
+  bool Discard() override {
+    if (!ended_) ended_ = files_.RemoveFile(path_);
+    return ended_;
+  }
+  std::u16string LeftPath() const override { return path_; }
+  std::u16string FailureReason() const override { return u"refused"; }
 
  private:
   MemoryFileSystem& files_;
   std::u16string path_;
+  std::u16string target_;
   std::shared_ptr<std::vector<uint8_t>> bytes_;
+  bool durable_;
   std::shared_ptr<int> open_;
   size_t position_ = 0;
   bool closed_ = false;
+  bool ended_ = false;  // committed or removed
 };
 
 std::optional<std::u16string> MemoryFileSystem::Resolve(const std::u16string& path) const {
@@ -159,20 +187,10 @@ std::unique_ptr<ReadableFile> MemoryFileSystem::OpenForReading(const std::u16str
   return std::make_unique<MemoryReadableFile>(*node->bytes);
 }
 
-std::unique_ptr<WritableFile> MemoryFileSystem::OpenWriter(const std::u16string& path,
-                                                           const std::u16string& resolved,
-                                                           bool temporary) {
-  Node& node = nodes_[resolved];
-  node.directory = false;
-  node.temporary = temporary;
-  node.bytes = std::make_shared<std::vector<uint8_t>>();
-  return std::make_unique<Writer>(*this, path, node.bytes);
-}
-
-std::unique_ptr<WritableFile> MemoryFileSystem::CreateTemporaryBeside(const std::u16string& target,
-                                                                      std::u16string& tempPath) {
+Made MemoryFileSystem::CreateTemporaryBeside(const std::u16string& target, const std::u16string&,
+                                             bool durable, std::unique_ptr<TemporaryFile>& file) {
   changed_.push_back(target);
-  if (Refused(Call::kCreateTemporary, target)) return nullptr;
+  if (Refused(Call::kCreateTemporary, target)) return Made::kFailed;
   const size_t cut = target.find_last_of(rules_ == NameRules::kWindows ? u"\\/" : u"/");
   const std::u16string folder = cut == std::u16string::npos ? u"" : target.substr(0, cut + 1);
   for (;;) {
@@ -180,11 +198,14 @@ std::unique_ptr<WritableFile> MemoryFileSystem::CreateTemporaryBeside(const std:
     const std::u16string candidate =
         folder + u"~ozr" + std::u16string(number.begin(), number.end()) + u".tmp";
     const auto resolved = Resolve(candidate);
-    if (!resolved || !ParentIsDirectory(*resolved)) return nullptr;
+    if (!resolved || !ParentIsDirectory(*resolved)) return Made::kFailed;
     if (nodes_.count(*resolved) != 0) continue;
     changed_.push_back(candidate);
-    tempPath = candidate;
-    return OpenWriter(candidate, *resolved, true);
+    Node& node = nodes_[*resolved];
+    node.temporary = true;
+    node.bytes = std::make_shared<std::vector<uint8_t>>();
+    file = std::make_unique<Writer>(*this, candidate, target, node.bytes, durable);
+    return Made::kDone;
   }
 }
 
@@ -194,13 +215,15 @@ PathKind MemoryFileSystem::QueryPath(const std::u16string& path) {
   return node->directory ? PathKind::kDirectory : PathKind::kOther;
 }
 
-bool MemoryFileSystem::MakeDirectory(const std::u16string& path) {
+Made MemoryFileSystem::MakeDirectory(const std::u16string& path, const std::u16string&) {
   changed_.push_back(path);
-  if (Refused(Call::kMakeDirectory, path)) return false;
+  if (Refused(Call::kMakeDirectory, path)) return Made::kFailed;
   const auto resolved = Resolve(path);
-  if (!resolved || nodes_.count(*resolved) != 0 || !ParentIsDirectory(*resolved)) return false;
+  if (!resolved || nodes_.count(*resolved) != 0 || !ParentIsDirectory(*resolved)) {
+    return Made::kFailed;
+  }
   nodes_[*resolved].directory = true;
-  return true;
+  return Made::kDone;
 }
 
 bool MemoryFileSystem::RemoveFile(const std::u16string& path) {

@@ -19,11 +19,22 @@ class MemoryFileSystem final : public FileSystem {
  public:
   struct Node {
     bool directory = false;
-    bool temporary = false;  // made by CreateTemporaryBeside and not moved since
+    bool temporary = false;  // made by CreateTemporaryBeside and not committed since
+    bool flushed = false;    // its data reached the disk before it took its name
     std::shared_ptr<std::vector<uint8_t>> bytes;
   };
   // The calls that `refuse` may make fail.
-  enum class Call { kOpen, kCreateTemporary, kMakeDirectory, kRemove, kMove, kWrite, kClose };
+  // kFlush: the Close of a durable file; kMove: a commit; kRemove: a discard.
+  enum class Call {
+    kOpen,
+    kCreateTemporary,
+    kMakeDirectory,
+    kRemove,
+    kMove,
+    kWrite,
+    kClose,
+    kFlush
+  };
 
   explicit MemoryFileSystem(NameRules rules) : rules_(rules) {}
 
@@ -52,15 +63,15 @@ class MemoryFileSystem final : public FileSystem {
   uint64_t spaceLeft = UINT64_MAX;
 
   std::unique_ptr<ReadableFile> OpenForReading(const std::u16string& path) override;
-  std::unique_ptr<WritableFile> CreateTemporaryBeside(const std::u16string& target,
-                                                      std::u16string& tempPath) override;
+  Made CreateTemporaryBeside(const std::u16string& target, const std::u16string& within,
+                             bool durable, std::unique_ptr<TemporaryFile>& file) override;
   PathKind QueryPath(const std::u16string& path) override;
-  bool MakeDirectory(const std::u16string& path) override;
-  bool RemoveFile(const std::u16string& path) override;
-  bool MoveReplacing(const std::u16string& from, const std::u16string& to) override;
+  Made MakeDirectory(const std::u16string& path, const std::u16string& within) override;
   std::u16string JoinEntryPath(const std::u16string& folder,
                                const std::u16string& entryName) const override;
   NameRules Rules() const override { return rules_; }
+  // The same word, "refused", for every failed call.
+  std::u16string FailureReason() const override { return u"refused"; }
 
  private:
   class Writer;
@@ -69,8 +80,8 @@ class MemoryFileSystem final : public FileSystem {
   bool Refused(Call call, const std::u16string& path) const { return refuse && refuse(call, path); }
   // The resolved parent of a resolved path, when it is a folder here.
   bool ParentIsDirectory(const std::u16string& resolved) const;
-  std::unique_ptr<WritableFile> OpenWriter(const std::u16string& path,
-                                           const std::u16string& resolved, bool temporary);
+  bool RemoveFile(const std::u16string& path);
+  bool MoveReplacing(const std::u16string& from, const std::u16string& to);
 
   NameRules rules_;
   std::map<std::u16string, Node> nodes_;

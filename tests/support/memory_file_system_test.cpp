@@ -49,34 +49,34 @@ TEST(MemoryFileSystem, FilesFoldersAndTemporaryFilesBehaveAsOnDisk) {
   files.AddFile(u"/d/old", {1, 2, 3});
   EXPECT_EQ(files.QueryPath(u"/d"), PathKind::kDirectory);
   EXPECT_EQ(files.QueryPath(u"/d/old"), PathKind::kOther);
-  EXPECT_FALSE(files.MakeDirectory(u"/d/x/y")) << "the parent is missing";
-  EXPECT_TRUE(files.MakeDirectory(u"/d/x"));
-  EXPECT_FALSE(files.MakeDirectory(u"/d/x")) << "it exists";
+  EXPECT_EQ(files.MakeDirectory(u"/d/x/y", {}), Made::kFailed) << "the parent is missing";
+  EXPECT_EQ(files.MakeDirectory(u"/d/x", {}), Made::kDone);
+  EXPECT_EQ(files.MakeDirectory(u"/d/x", {}), Made::kFailed) << "it exists";
 
-  std::u16string temp;
-  auto out = files.CreateTemporaryBeside(u"/d/old", temp);
-  ASSERT_NE(out, nullptr);
+  std::unique_ptr<TemporaryFile> out;
+  ASSERT_EQ(files.CreateTemporaryBeside(u"/d/old", {}, true, out), Made::kDone);
+  const std::u16string temp = files.changedPaths().back();
   EXPECT_EQ(temp.rfind(u"/d/", 0), 0u);
   EXPECT_EQ(files.openWriters(), 1);
   EXPECT_EQ(out->Write(reinterpret_cast<const uint8_t*>("new"), 3), 3u);
   EXPECT_TRUE(files.Find(temp)->temporary);
   EXPECT_TRUE(out->Close());
+  EXPECT_TRUE(out->Commit());
   out.reset();
   EXPECT_EQ(files.openWriters(), 0);
-  EXPECT_TRUE(files.MoveReplacing(temp, u"/d/old"));
   EXPECT_EQ(*files.Find(u"/d/old")->bytes, (std::vector<uint8_t>{'n', 'e', 'w'}));
   EXPECT_FALSE(files.Find(u"/d/old")->temporary);
+  EXPECT_TRUE(files.Find(u"/d/old")->flushed);
   EXPECT_EQ(files.Find(temp), nullptr);
-  EXPECT_FALSE(files.MoveReplacing(u"/d/old", u"/d/x")) << "a folder is not replaced";
 
   files.spaceLeft = 2;
-  auto full = files.CreateTemporaryBeside(u"/d/full", temp);
-  EXPECT_EQ(full->Write(reinterpret_cast<const uint8_t*>("abc"), 3), 2u);
+  ASSERT_EQ(files.CreateTemporaryBeside(u"/d/full", {}, false, out), Made::kDone);
+  EXPECT_EQ(out->Write(reinterpret_cast<const uint8_t*>("abc"), 3), 2u);
   files.refuse = [](MemoryFileSystem::Call call, const std::u16string&) {
     return call == MemoryFileSystem::Call::kRemove;
   };
-  EXPECT_FALSE(files.RemoveFile(temp));
-  EXPECT_EQ(files.changedPaths().back(), temp);
+  EXPECT_FALSE(out->Discard());
+  EXPECT_EQ(files.changedPaths().back(), out->LeftPath());
 }
 
 }  // namespace

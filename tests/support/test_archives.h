@@ -45,14 +45,14 @@ class OneFileSystem : public FileSystem {
  public:
   explicit OneFileSystem(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
   std::unique_ptr<ReadableFile> OpenForReading(const std::u16string& path) override;
-  std::unique_ptr<WritableFile> CreateTemporaryBeside(const std::u16string&,
-                                                      std::u16string&) override {
-    return nullptr;
+  Made CreateTemporaryBeside(const std::u16string&, const std::u16string&, bool,
+                             std::unique_ptr<TemporaryFile>&) override {
+    return Made::kFailed;
   }
   PathKind QueryPath(const std::u16string&) override { return PathKind::kMissing; }
-  bool MakeDirectory(const std::u16string&) override { return false; }
-  bool RemoveFile(const std::u16string&) override { return false; }
-  bool MoveReplacing(const std::u16string&, const std::u16string&) override { return false; }
+  Made MakeDirectory(const std::u16string&, const std::u16string&) override {
+    return Made::kFailed;
+  }
   std::u16string JoinEntryPath(const std::u16string& folder,
                                const std::u16string& name) const override {
     return folder + name;
