@@ -102,7 +102,8 @@ int RunExtract(const Arguments& arguments, Console& console, FileSystem& files,
   dialog.SetBusy(true);
   const JobOutcome outcome = ExtractionJob(session, folder, interrupted, dialog, output);
   for (const std::u16string& left : outcome.leftBehind) {
-    console.Write(Stream::kError, DisplayText(FillIn(text::kTemporaryFileLeft, left), false) + u"\n");
+    console.Write(Stream::kError,
+                  DisplayText(FillIn(text::kTemporaryFileLeft, left), false) + u"\n");
   }
   const int status = ExitStatusOf(outcome);
   if (status != kExitSuccess && interrupted.load()) {

@@ -58,9 +58,9 @@ class PendingArchive {
   }
   ~PendingArchive() {
     if (file_ && !file_->Discard()) {
-      console_.Write(Stream::kError,
-                     DisplayText(FillIn(text::kTemporaryFileLeft, file_->LeftPath()), false) +
-                         u"\n");
+      console_.Write(
+          Stream::kError,
+          DisplayText(FillIn(text::kTemporaryFileLeft, file_->LeftPath()), false) + u"\n");
     }
   }
   PendingArchive(const PendingArchive&) = delete;

@@ -161,9 +161,8 @@ class PosixTemporaryFile final : public TemporaryFile {
 
   bool Commit() override {
     if (name_.empty() && !Link()) return false;
-    if (!committed_ &&
-        !reasons_.Checked(::renameat(folder_.get(), name_.c_str(), folder_.get(), leaf_.c_str()) ==
-                          0)) {
+    if (!committed_ && !reasons_.Checked(::renameat(folder_.get(), name_.c_str(), folder_.get(),
+                                                    leaf_.c_str()) == 0)) {
       return false;
     }
     committed_ = true;

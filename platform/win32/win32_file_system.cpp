@@ -227,8 +227,8 @@ class Win32TemporaryFile final : public TemporaryFile {
   bool Discard() override {
     handle_.Close();
     if (committed_ || marked_ || removed_) return true;
-    removed_ = DeleteFileW(Extended(path_).c_str()) != FALSE ||
-               GetLastError() == ERROR_FILE_NOT_FOUND;
+    removed_ =
+        DeleteFileW(Extended(path_).c_str()) != FALSE || GetLastError() == ERROR_FILE_NOT_FOUND;
     return removed_;
   }
 

@@ -38,9 +38,9 @@ TEST(Utf, APathThatIsNotUtf8KeepsItsBytes) {
        "b",
        u"a\xDCE2\xDC82"
        "b",
-       false},                                            // truncated: each byte on its own
-      {"\xC0\xAF", u"\xDCC0\xDCAF", false},               // overlong "/"
-      {"\xED\xB2\x80", u"\xDCED\xDCB2\xDC80", false},     // an encoded surrogate is no character
+       false},                                         // truncated: each byte on its own
+      {"\xC0\xAF", u"\xDCC0\xDCAF", false},            // overlong "/"
+      {"\xED\xB2\x80", u"\xDCED\xDCB2\xDC80", false},  // an encoded surrogate is no character
       {"Отчёт \xF0\x9F\x93\xA6", u"Отчёт \U0001F4E6", true},  // valid text as it is
   };
   for (const auto& c : cases) {

@@ -205,7 +205,7 @@ void ChangeDeclaredSize(std::vector<uint8_t>& archive, int64_t delta) {
   const uint64_t header = archive.size() - LoadU32(&archive[archive.size() - 8]);
   const uint64_t directory = archive.size() - LoadU32(&archive[archive.size() - 4]);
   const uint64_t second = directory + 40 + 2 * LoadU32(&archive[directory + 32]);
-  StoreU64(&archive[second], LoadU64(&archive[second]) + delta);     // unpackedSize
+  StoreU64(&archive[second], LoadU64(&archive[second]) + delta);          // unpackedSize
   StoreU64(&archive[header + 8], LoadU64(&archive[header + 8]) + delta);  // totalUnpackedSize
 }
 

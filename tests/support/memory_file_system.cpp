@@ -50,7 +50,7 @@ class MemoryFileSystem::Writer final : public TemporaryFile {
     ++*open_;
   }
   ~Writer() override {
-    Discard();
+    Remove();
     --*open_;
   }
   Writer(const Writer&) = delete;
@@ -78,14 +78,16 @@ class MemoryFileSystem::Writer final : public TemporaryFile {
     ended_ = files_.MoveReplacing(path_, target_);
     return ended_;
   }
-  bool Discard() override {
-    if (!ended_) ended_ = files_.RemoveFile(path_);
-    return ended_;
-  }
+  bool Discard() override { return Remove(); }
   std::u16string LeftPath() const override { return path_; }
   std::u16string FailureReason() const override { return u"refused"; }
 
  private:
+  bool Remove() {
+    if (!ended_) ended_ = files_.RemoveFile(path_);
+    return ended_;
+  }
+
   MemoryFileSystem& files_;
   std::u16string path_;
   std::u16string target_;
