@@ -9,8 +9,12 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "base/utf.h"
@@ -123,10 +127,13 @@ bool UnnamedFilesLink() {
   return available;
 }
 
+// A folder opened to make files and folders in it, shared by those being made.
+using OpenedFolder = std::shared_ptr<const FileDescriptor>;
+
 class PosixTemporaryFile final : public TemporaryFile {
  public:
   // `name` is empty for an unnamed file.
-  PosixTemporaryFile(FileDescriptor folder, std::string folderPath, FileDescriptor file,
+  PosixTemporaryFile(OpenedFolder folder, std::string folderPath, FileDescriptor file,
                      std::string name, std::string leaf, bool durable)
       : folder_(std::move(folder)),
         folderPath_(std::move(folderPath)),
@@ -161,7 +168,7 @@ class PosixTemporaryFile final : public TemporaryFile {
 
   bool Commit() override {
     if (name_.empty() && !Link()) return false;
-    if (!committed_ && !reasons_.Checked(::renameat(folder_.get(), name_.c_str(), folder_.get(),
+    if (!committed_ && !reasons_.Checked(::renameat(folder_->get(), name_.c_str(), folder_->get(),
                                                     leaf_.c_str()) == 0)) {
       return false;
     }
@@ -173,7 +180,7 @@ class PosixTemporaryFile final : public TemporaryFile {
   bool Discard() override {
     file_.Close();
     if (committed_ || name_.empty()) return true;
-    if (::unlinkat(folder_.get(), name_.c_str(), 0) != 0 && errno != ENOENT) return false;
+    if (::unlinkat(folder_->get(), name_.c_str(), 0) != 0 && errno != ENOENT) return false;
     name_.clear();
     return true;
   }
@@ -187,7 +194,7 @@ class PosixTemporaryFile final : public TemporaryFile {
   bool Link() {
     const std::string self = "/proc/self/fd/" + std::to_string(file_.get());
     const auto linkAs = [&](const std::string& name) {
-      return ::linkat(AT_FDCWD, self.c_str(), folder_.get(), name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+      return ::linkat(AT_FDCWD, self.c_str(), folder_->get(), name.c_str(), AT_SYMLINK_FOLLOW) == 0;
     };
     if (linkAs(leaf_)) {
       committed_ = true;
@@ -200,7 +207,7 @@ class PosixTemporaryFile final : public TemporaryFile {
     return true;
   }
 
-  FileDescriptor folder_;
+  OpenedFolder folder_;
   std::string folderPath_;
   FileDescriptor file_;
   std::string name_;  // the file's name in its folder; empty while it has none
@@ -264,21 +271,22 @@ class PosixFileSystem final : public FileSystem {
   Made CreateTemporaryBeside(const std::u16string& target, const std::u16string& within,
                              bool durable, std::unique_ptr<TemporaryFile>& file) override {
     auto [folderPath, leaf] = SplitLast(Native(target));
-    FileDescriptor folder;
+    OpenedFolder folder;
     if (const Made opened = OpenFolder(folderPath, within, folder); opened != Made::kDone) {
       return opened;
     }
     FileDescriptor written;
     std::string name;
     if (UnnamedFilesLink()) {
-      written = FileDescriptor(::openat(folder.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+      written =
+          FileDescriptor(::openat(folder->get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
     }
     // File systems without unnamed files refuse them in one of these ways.
     if (written.get() < 0 &&
         (!UnnamedFilesLink() || errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
       UnderFreshName(
           [&](const std::string& candidate) {
-            written = FileDescriptor(::openat(folder.get(), candidate.c_str(),
+            written = FileDescriptor(::openat(folder->get(), candidate.c_str(),
                                               O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
             return written.get() >= 0;
           },
@@ -302,12 +310,12 @@ class PosixFileSystem final : public FileSystem {
 
   Made MakeDirectory(const std::u16string& path, const std::u16string& within) override {
     const auto [folderPath, leaf] = SplitLast(Native(path));
-    FileDescriptor folder;
+    OpenedFolder folder;
     if (const Made opened = OpenFolder(folderPath, within, folder); opened != Made::kDone) {
       return opened;
     }
-    return reasons_.Checked(::mkdirat(folder.get(), leaf.c_str(), 0777) == 0) ? Made::kDone
-                                                                              : Made::kFailed;
+    return reasons_.Checked(::mkdirat(folder->get(), leaf.c_str(), 0777) == 0) ? Made::kDone
+                                                                               : Made::kFailed;
   }
 
   std::u16string JoinEntryPath(const std::u16string& folder,
@@ -321,17 +329,58 @@ class PosixFileSystem final : public FileSystem {
   std::u16string FailureReason() const override { return reasons_.reason(); }
 
  private:
-  // Opens the folder that receives a new file or folder, and checks where it lies.
-  Made OpenFolder(const std::string& path, const std::u16string& within, FileDescriptor& folder) {
-    folder = FileDescriptor(::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (!reasons_.Checked(folder.get() >= 0)) return Made::kFailed;
-    if (within.empty()) return Made::kDone;
-    const Made where = WhereFolderLies(folder.get(), Native(within));
-    if (where == Made::kFailed) reasons_.Refused(errno);
-    return where;
+  // Opens the folder that receives a new file or folder, and checks where it lies. The latest one
+  // is kept open for the next call, as a folder's files come one after another: it is used again
+  // while its path still leads to it.
+  Made OpenFolder(const std::string& path, const std::u16string& within, OpenedFolder& folder) {
+    struct stat now {};
+    if (!(folder_ && path == folderPath_ && within == folderWithin_ &&
+          ::stat(path.c_str(), &now) == 0 && SameFile(now, folderIdentity_))) {
+      auto opened =
+          std::make_shared<FileDescriptor>(::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+      if (!reasons_.Checked(opened->get() >= 0)) return Made::kFailed;
+      if (!within.empty() && !SeenInside(opened->get(), within)) {
+        const Made where = WhereFolderLies(opened->get(), Native(within));
+        if (where == Made::kFailed) reasons_.Refused(errno);
+        if (where != Made::kDone) return where;
+      }
+      if (::fstat(opened->get(), &folderIdentity_) != 0) folderIdentity_ = {};
+      folder_ = std::move(opened);
+      folderPath_ = path;
+      folderWithin_ = within;
+    }
+    folder = folder_;
+    return Made::kDone;
+  }
+
+  // The quick answer for the usual case, in one call: the path the system keeps for the opened
+  // folder lies under the real path of `within` (found once per job). Anything else is left to
+  // WhereFolderLies.
+  bool SeenInside(int folder, const std::u16string& within) {
+    if (within != within_) {
+      within_ = within;
+      char* real = ::realpath(Native(within).c_str(), nullptr);
+      realWithin_ = real == nullptr ? "" : real;
+      std::free(real);
+    }
+    char seen[PATH_MAX];
+    const std::string link = "/proc/self/fd/" + std::to_string(folder);
+    const ssize_t n = ::readlink(link.c_str(), seen, sizeof seen);
+    if (realWithin_.empty() || n <= 0 || static_cast<size_t>(n) >= sizeof seen) return false;
+    const std::string_view path(seen, static_cast<size_t>(n));
+    const std::string_view root =
+        realWithin_ == "/" ? std::string_view() : std::string_view(realWithin_);
+    return path == root || (path.substr(0, root.size()) == root && path.size() > root.size() &&
+                            path[root.size()] == '/');
   }
 
   ReasonKeeper reasons_;
+  std::u16string within_;   // the folder whose real path
+  std::string realWithin_;  // is this
+  OpenedFolder folder_;     // the latest folder opened, at this path,
+  std::string folderPath_;
+  std::u16string folderWithin_;  // checked to lie within this one
+  struct stat folderIdentity_ {};
 };
 
 }  // namespace
