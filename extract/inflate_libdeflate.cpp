@@ -48,4 +48,9 @@ bool InflateWithLibdeflate(const uint8_t* input, uint32_t inputLength, uint8_t* 
   return true;
 }
 
+bool InflateChunk(const uint8_t* input, uint32_t inputLength, uint8_t* output,
+                  uint32_t& outputLength) {
+  return InflateWithLibdeflate(input, inputLength, output, outputLength);
+}
+
 }  // namespace ozr
