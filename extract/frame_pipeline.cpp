@@ -44,6 +44,7 @@ struct FramePipeline::Shared {
   ExtractionKey* key;
   const std::vector<PipelineEntry> entries;
   bool speculate = false;
+  bool ordered = false;  // the key decrypts the frames in order while they are read
   std::vector<std::unique_ptr<Slot>> slots;
   std::vector<std::unique_ptr<FrameDecryptor>> decryptors;  // one per worker
   std::vector<std::unique_ptr<Thread>> threads;
@@ -97,10 +98,12 @@ FramePipeline::FramePipeline(ReadableFile& archive, ExtractionKey* key,
   for (int i = 0; i < workers && key != nullptr; ++i) {
     s.decryptors.push_back(key->NewFrameDecryptor());
   }
-  // A key that keeps its own chaining must see the frames in order: one reader decrypts them.
-  const bool ordered = key != nullptr && (s.decryptors.empty() || !s.decryptors[0]);
-  if (ordered) threads = std::min(threads, 1);
-  s.speculate = speculate && !ordered;
+  // Without a decryptor for every thread the key's own chaining is used: the frames must then be
+  // decrypted in order, by the one reader.
+  s.ordered = key != nullptr && std::any_of(s.decryptors.begin(), s.decryptors.end(),
+                                            [](const auto& d) { return !d; });
+  if (s.ordered) threads = std::min(threads, 1);
+  s.speculate = speculate && !s.ordered;
   s.slots.resize(kSlotsPerThread * static_cast<size_t>(workers) + 1);
   for (auto& slot : s.slots) slot = std::make_unique<Slot>();
   for (int i = 0; i < threads; ++i) {
@@ -150,7 +153,7 @@ bool FramePipeline::ClaimAndRead(size_t& seq) {
     s.readConsumed += stored + kFrameOverhead;
     slot.last = slot.stored.final;
     slot.payloadLength = stored;
-    if (s.key != nullptr && !s.decryptors[0]) {
+    if (s.ordered) {
       slot.decryptedInOrder = true;
       slot.decryptedOk = s.key->Decrypt(slot.input.data(), slot.payloadLength, slot.stored.final);
     }
