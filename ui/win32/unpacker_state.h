@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
 
 #include "archive/session.h"
@@ -12,6 +14,14 @@
 #include "ui/dialog_commands.h"
 
 namespace ozr::win32 {
+
+// Progress positions the job has set and the dialog has not shown yet, one per bar (entries,
+// bytes); `posted` tells that a message to show them is on its way to the dialog.
+struct PendingProgress {
+  std::atomic<uint64_t> position[2] = {};
+  std::atomic<bool> changed[2] = {};
+  std::atomic<bool> posted{false};
+};
 
 struct UnpackerState {
   // Filled once on the dialog's thread during initialisation; only read by jobs afterwards.
@@ -22,6 +32,7 @@ struct UnpackerState {
   // during initialisation, before any other thread exists.
   HWND dialog = nullptr;
   DWORD dialogThread = 0;
+  PendingProgress progress;
   // The thread of the latest job. Declared last: destroyed first, so the program waits for it
   // before the state it uses goes (by then the dialog is gone and the job has ended).
   std::unique_ptr<Thread> worker;

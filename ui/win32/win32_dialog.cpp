@@ -30,7 +30,21 @@ WPARAM ClampToInt(uint64_t value) {
   return static_cast<WPARAM>(std::min<uint64_t>(value, INT_MAX));
 }
 
+size_t BarIndex(ControlId bar) { return bar == kProgressEntries ? 0 : 1; }
+constexpr ControlId kBars[] = {kProgressEntries, kProgressBytes};
+
 }  // namespace
+
+void ShowPendingProgress(UnpackerState& state) {
+  // Cleared first: a position set from now on posts a new message.
+  state.progress.posted.store(false);
+  for (const ControlId bar : kBars) {
+    const size_t i = BarIndex(bar);
+    if (!state.progress.changed[i].exchange(false)) continue;
+    SendDlgItemMessageW(state.dialog, bar, PBM_SETPOS,
+                        ClampToInt(state.progress.position[i].load()), 0);
+  }
+}
 
 void OnDialogThread(const UnpackerState& state, const std::function<void()>& action) {
   if (GetCurrentThreadId() == state.dialogThread) {
@@ -154,7 +168,14 @@ void Win32Dialog::SetProgressRange(ControlId bar, uint64_t maximum) {
 }
 
 void Win32Dialog::SetProgressPosition(ControlId bar, uint64_t position) {
-  OnDialogThread(state_, [&] { SendToControl(bar, PBM_SETPOS, ClampToInt(position), 0); });
+  if (GetCurrentThreadId() == state_.dialogThread) {
+    SendToControl(bar, PBM_SETPOS, ClampToInt(position), 0);
+    return;
+  }
+  const size_t i = BarIndex(bar);
+  state_.progress.position[i].store(position);
+  state_.progress.changed[i].store(true);
+  if (!state_.progress.posted.exchange(true)) PostMessageW(state_.dialog, kShowProgress, 0, 0);
 }
 
 void Win32Dialog::ResetProgress() {
