@@ -1,20 +1,23 @@
 // Writes the data area entry by entry, then the directory, the header block and the trailer.
-// Each frame holds one complete zlib stream of at most chunkSize inflated bytes. Encrypted entries
-// form one CBC chain: every frame but the last is padded with zeros to whole blocks (behind the
-// zlib stream, where the reader ignores them), and only the last frame carries PKCS#5 padding.
+// Each frame holds one complete zlib stream of at most chunkSize inflated bytes, compressed ahead
+// on other threads (see frame_compressor.h) while this one reads the sources and encrypts and
+// writes the frames in order. Encrypted entries form one CBC chain: every frame but the last is
+// padded with zeros to whole blocks (behind the zlib stream, where the reader ignores them), and
+// only the last frame carries PKCS#5 padding.
 #include "pack/archive_writer.h"
-
-#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <optional>
 
 #include "archive/failure.h"
 #include "archive/little_endian.h"
 #include "extract/chunk_sum.h"
 #include "extract/extraction_key.h"
+#include "pack/frame_compressor.h"
 #include "platform/memory_files.h"
+#include "platform/threads.h"
 #include "ui/fill_in.h"
 #include "ui/texts.h"
 
@@ -22,9 +25,6 @@ namespace ozr {
 
 namespace {
 
-constexpr uint32_t kBlock = 16;
-// Input bytes that zlib always turns into one deflate block: fewer than its 32767 symbols.
-constexpr uint32_t kOneBlockInput = 32000;
 constexpr uint32_t kMaxPassword = 16;
 
 void Check(bool ok, std::u16string message) {
@@ -89,33 +89,6 @@ class EntrySource {
   uint64_t offset_ = 0;
 };
 
-class Deflater {
- public:
-  // Memory level 9 lets a whole 128000-byte chunk fit one deflate block as a rule, which
-  // readers decode fastest.
-  explicit Deflater(int level) {
-    Check(deflateInit2(&stream_, level, Z_DEFLATED, 15, 9, Z_DEFAULT_STRATEGY) == Z_OK,
-          text::kPackCompressFailed);
-  }
-  ~Deflater() { deflateEnd(&stream_); }
-  Deflater(const Deflater&) = delete;
-  Deflater& operator=(const Deflater&) = delete;
-
-  // One complete zlib stream of `input` into `output`; returns its length.
-  uint32_t Compress(const uint8_t* input, uint32_t length, uint8_t* output, uint32_t capacity) {
-    Check(deflateReset(&stream_) == Z_OK, text::kPackCompressFailed);
-    stream_.next_in = const_cast<Bytef*>(input);
-    stream_.avail_in = length;
-    stream_.next_out = output;
-    stream_.avail_out = capacity;
-    Check(deflate(&stream_, Z_FINISH) == Z_STREAM_END, text::kPackCompressFailed);
-    return capacity - stream_.avail_out;
-  }
-
- private:
-  z_stream stream_{};
-};
-
 void ValidateOptions(const PackOptions& options) {
   Check(!options.title.empty() && options.title.size() <= kMaxTitleLength, text::kPackTitleLength);
   Check(options.comment.size() <= kMaxCommentLength, text::kPackCommentTooLong);
@@ -134,10 +107,7 @@ class ArchiveWriter {
         files_(files),
         out_(out, start),
         progress_(progress),
-        deflater_(options.compressionLevel),
-        chunkSize_(std::max<uint32_t>(1, options.chunkSize)),
-        window_(chunkSize_),
-        payload_(compressBound(chunkSize_) + options.trailingBytes + kBlock) {
+        chunkSize_(std::max<uint32_t>(1, options.chunkSize)) {
     if (options.notEncrypted == 0) key_.emplace(DeriveExtractionKey(options.password));
   }
 
@@ -149,9 +119,7 @@ class ArchiveWriter {
     const uint64_t headerAt = out_.position();
     if (options_.headerPlacement == HeaderPlacement::kBeforeData) WriteHeaderBlock();
 
-    std::vector<EntryRecord> records;
-    records.reserve(entries.size());
-    for (const PackEntry& entry : entries) records.push_back(WriteEntry(entry));
+    const std::vector<EntryRecord> records = WriteData(entries);
 
     std::vector<uint8_t> directory;
     for (size_t i = 0; i < entries.size(); ++i) {
@@ -197,100 +165,119 @@ class ArchiveWriter {
     out_.WriteText(options_.title);
   }
 
-  EntryRecord WriteEntry(const PackEntry& entry) {
-    EntrySource source(entry, files_);
-    Check(source.size() != 0, FillIn(text::kPackEmptyEntry, entry.name));
-    EntryRecord record;
-    record.unpackedSize = source.size();
-    record.nameLength = static_cast<uint32_t>(entry.name.size());
-    uint64_t remaining = source.size();
-    uint32_t buffered = 0;
-    uint32_t outputSum = 0;
-    while (remaining != 0) {
-      const auto wanted = static_cast<uint32_t>(std::min<uint64_t>(chunkSize_, remaining));
-      if (buffered < wanted) {
-        source.Read(window_.data() + buffered, wanted - buffered);
-        buffered = wanted;
-      }
-      const uint32_t taken = WriteFrame(wanted, remaining, record.packedSize);
-      outputSum = ChunkSumUpdate(outputSum, window_.data(), static_cast<int32_t>(taken));
-      std::memmove(window_.data(), window_.data() + taken, buffered - taken);
-      buffered -= taken;
-      remaining -= taken;
-      packedContent_ += taken;
-      if (progress_) progress_(packedContent_);
-    }
-    record.entrySum = outputSum;
-    header_.totalUnpackedSize += record.unpackedSize;
-    header_.totalPackedSize += record.packedSize;
-    return record;
-  }
-
-  // Writes one frame of the first `available` window bytes, taking fewer when the payload would
-  // not fit a chunk buffer. Returns the count of content bytes the frame holds.
-  uint32_t WriteFrame(uint32_t available, uint64_t remaining, uint64_t& packedSize) {
-    uint32_t take = available;
+  // The entries' frames. Sources are read ahead while earlier pieces are compressed; a failure to
+  // read one is reported when its turn comes, after everything before it was written.
+  std::vector<EntryRecord> WriteData(const std::vector<PackEntry>& entries) {
+    FrameRules rules;
+    rules.level = options_.compressionLevel;
+    rules.trailingBytes = options_.trailingBytes;
+    rules.encrypted = key_.has_value();
+    const int threads = options_.threads > 0 ? options_.threads : ProcessorCount();
+    PieceCompressor compressor(rules, threads);
+    std::vector<EntryRecord> records(entries.size());
+    std::deque<size_t> pieceEntries;  // the entry of each piece given and not yet taken
+    Reader reader(entries, files_, chunkSize_, records);
     for (;;) {
-      const bool final = take == remaining;
-      uint32_t length = deflater_.Compress(window_.data(), take, payload_.data(),
-                                           static_cast<uint32_t>(payload_.size()));
-      // A frame of one deflate block is the fastest to read (it needs no second pass to prove
-      // that it decodes as zlib decodes it). zlib ends a block after 32767 symbols, so a frame
-      // that came out as several is made again from fewer bytes, down to a size that fits one.
-      if (options_.compressionLevel > 0 && take > kOneBlockInput && !FirstBlockIsLast(length)) {
-        take = std::max(kOneBlockInput, take / 2);
-        continue;
+      while (compressor.HasRoom() && !reader.Done()) {
+        pieceEntries.push_back(reader.entry());
+        compressor.Give(reader.Next());
       }
-      std::memset(payload_.data() + length, 0, options_.trailingBytes);
-      length += options_.trailingBytes;
-      uint32_t stored = length;
-      if (key_) {
-        if (!final) {
-          const uint32_t padded = (length + kBlock - 1) / kBlock * kBlock;
-          std::memset(payload_.data() + length, 0, padded - length);
-          length = stored = padded;
-        } else {
-          stored = (length / kBlock + 1) * kBlock;
-        }
+      if (compressor.Empty()) break;
+      ContentPiece piece;
+      std::vector<PlainFrame> frames = compressor.Take(piece);
+      EntryRecord& record = records[pieceEntries.front()];
+      pieceEntries.pop_front();
+      // The entry's checksum is chained frame by frame, as the reader chains it.
+      const uint8_t* content = piece.bytes.data();
+      for (PlainFrame& frame : frames) {
+        record.entrySum =
+            ChunkSumUpdate(record.entrySum, content, static_cast<int32_t>(frame.contentLength));
+        content += frame.contentLength;
+        record.packedSize += EmitFrame(frame) + kFrameOverhead;
+        packedContent_ += frame.contentLength;
+        if (progress_) progress_(packedContent_);
       }
-      if (stored <= kChunkBufferSize) {
-        EmitFrame(length, final);
-        packedSize += stored + kFrameOverhead;
-        return take;
+      if (piece.lastOfEntry) {
+        header_.totalUnpackedSize += record.unpackedSize;
+        header_.totalPackedSize += record.packedSize;
       }
-      // Too big even though compressed: take fewer bytes so the payload shrinks by the excess.
-      Check(take > 1, text::kPackCompressFailed);
-      take -= std::min(take - 1, stored - kChunkBufferSize + 64);
     }
+    return records;
   }
 
-  // Whether the zlib stream in the payload holds a single deflate block: the first block's header
-  // bit that marks the last block, right behind the two-byte zlib header.
-  bool FirstBlockIsLast(uint32_t length) const { return length > 2 && (payload_[2] & 1) != 0; }
+  // Reads the entries' content in pieces of chunkSize bytes, entry after entry.
+  class Reader {
+   public:
+    Reader(const std::vector<PackEntry>& entries, FileSystem* files, uint32_t chunkSize,
+           std::vector<EntryRecord>& records)
+        : entries_(entries), files_(files), chunkSize_(chunkSize), records_(records) {}
 
-  void EmitFrame(uint32_t plainLength, bool final) {
-    const uint32_t sum = ChunkSum(payload_.data(), static_cast<int32_t>(plainLength));
-    uint32_t stored = plainLength;
+    bool Done() const { return failed_ || entry_ >= entries_.size(); }
+    size_t entry() const { return entry_; }
+
+    // The next piece, or the failure met reading it; nothing is read after a failure.
+    ContentPiece Next() {
+      ContentPiece piece;
+      try {
+        const PackEntry& entry = entries_[entry_];
+        if (!source_) {
+          source_ = std::make_unique<EntrySource>(entry, files_);
+          Check(source_->size() != 0, FillIn(text::kPackEmptyEntry, entry.name));
+          left_ = source_->size();
+          records_[entry_].unpackedSize = left_;
+          records_[entry_].nameLength = static_cast<uint32_t>(entry.name.size());
+        }
+        piece.bytes.resize(static_cast<size_t>(std::min<uint64_t>(chunkSize_, left_)));
+        source_->Read(piece.bytes.data(), piece.bytes.size());
+        left_ -= piece.bytes.size();
+      } catch (const Failure& failure) {
+        piece.failed = true;
+        piece.failure = failure.text();
+        failed_ = true;
+        return piece;
+      }
+      piece.lastOfEntry = left_ == 0;
+      if (piece.lastOfEntry) {
+        source_.reset();
+        ++entry_;
+      }
+      return piece;
+    }
+
+   private:
+    const std::vector<PackEntry>& entries_;
+    FileSystem* files_;
+    const uint32_t chunkSize_;
+    std::vector<EntryRecord>& records_;
+    size_t entry_ = 0;
+    std::unique_ptr<EntrySource> source_;
+    uint64_t left_ = 0;
+    bool failed_ = false;
+  };
+
+  // Encrypts and writes one frame; returns its stored payload length.
+  uint32_t EmitFrame(PlainFrame& frame) {
+    std::vector<uint8_t>& payload = frame.payload;
+    uint32_t stored = frame.length;
     if (key_) {
-      Check(key_->Encrypt(payload_.data(), stored, static_cast<uint32_t>(payload_.size()), final),
-            text::kPackEncryptFailed);
+      Check(
+          key_->Encrypt(payload.data(), stored, static_cast<uint32_t>(payload.size()), frame.final),
+          text::kPackEncryptFailed);
     }
     uint8_t field[4];
     StoreU32(field, stored);
     out_.Write(field, sizeof field);
-    out_.Write(payload_.data(), stored);
-    StoreU32(field, sum);
+    out_.Write(payload.data(), stored);
+    StoreU32(field, frame.payloadSum);
     out_.Write(field, sizeof field);
+    return stored;
   }
 
   const PackOptions& options_;
   FileSystem* files_;
   Output out_;
   const PackProgress& progress_;
-  Deflater deflater_;
   const uint32_t chunkSize_;
-  std::vector<uint8_t> window_;
-  std::vector<uint8_t> payload_;
   std::optional<ExtractionKey> key_;
   ArchiveHeader header_;
   uint64_t packedContent_ = 0;

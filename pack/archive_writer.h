@@ -1,5 +1,6 @@
-// The writer of archives: entries from memory or files, compressed frame by frame, optionally
-// encrypted, with the directory, header block and trailer the reader counts back from the end.
+// The writer of archives: entries from memory or files, compressed frame by frame (libdeflate, on
+// every processor), optionally encrypted, with the directory, header block and trailer the reader
+// counts back from the end.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +33,8 @@ struct PackOptions {
   uint32_t chunkSize = kChunkBufferSize;
   // Zero bytes placed behind each zlib stream inside its payload (covered by payloadSum).
   uint32_t trailingBytes = 0;
+  // Threads that compress; 0: one per processor. The archive's bytes are the same for any number.
+  int threads = 0;
 };
 
 struct PackResult {

@@ -83,6 +83,24 @@ TEST(ArchiveWriter, EncryptedFramesAreWholeBlocksAndFitTheBuffer) {
   EXPECT_EQ(testing::DecodeEntry(session, 0, u"pw"), content);
 }
 
+TEST(ArchiveWriter, SameBytesWhateverTheNumberOfThreads) {
+  PackOptions smallPieces = testing::EncryptedOptions(u"pw");
+  smallPieces.chunkSize = 5000;
+  PackOptions stored = testing::PlainOptions();
+  stored.compressionLevel = 0;
+  // Text, noise (whose pieces split) and a tiny entry, so that pieces of several entries and
+  // several sizes are in flight at once.
+  const std::vector<PackEntry> entries = {{u"a", testing::MixedContent(400000, 1), {}},
+                                          {u"b", testing::NoiseContent(300000, 2), {}},
+                                          {u"c", testing::MixedContent(10, 3), {}}};
+  for (PackOptions options : {testing::EncryptedOptions(u"pw"), smallPieces, stored}) {
+    options.threads = 1;
+    const std::vector<uint8_t> one = WriteArchiveToMemory(entries, options);
+    options.threads = 4;
+    EXPECT_EQ(WriteArchiveToMemory(entries, options), one) << options.chunkSize;
+  }
+}
+
 TEST(ArchiveWriter, ReadsEntriesFromFilesThroughTheFileSystem) {
   const auto content = testing::MixedContent(300000, 5);
   testing::OneFileSystem files(content);
