@@ -1,0 +1,42 @@
+// Not a test: the bench's measurement of the dialog's own speed. Run only when asked for
+// (--gtest_also_run_disabled_tests), with OZR_TIMING_SFX naming a self-extracting archive,
+// OZR_TIMING_PASSWORD its password and OZR_TIMING_DESTINATION an empty folder; prints the seconds
+// from the click on the extract button to the success message.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "e2e/e2e_fixture.h"
+#include "e2e/window_probe.h"
+#include "ui/texts.h"
+#include "ui/utf.h"
+
+namespace ozr::e2e {
+namespace {
+
+std::u16string Variable(const char* name) {
+  const char* value = std::getenv(name);
+  return value == nullptr ? std::u16string() : FromUtf8(value);
+}
+
+TEST(Timing, DISABLED_FromTheClickToTheSuccessMessage) {
+  const std::u16string sfx = Variable("OZR_TIMING_SFX");
+  const std::u16string destination = Variable("OZR_TIMING_DESTINATION");
+  ASSERT_FALSE(sfx.empty() || destination.empty()) << "OZR_TIMING_SFX, OZR_TIMING_DESTINATION";
+  UnpackerRun run(sfx, destination);
+  ASSERT_NE(run.WaitDialog(), nullptr);
+  const ULONGLONG start = GetTickCount64();
+  StartExtraction(run, Variable("OZR_TIMING_PASSWORD"), destination + u"\\");
+  std::optional<SeenMessage> success;
+  // An hour at most: the archive's size is the bench's choice.
+  ASSERT_TRUE(WaitUntil([&] { return (success = run.FindMessage()).has_value(); }, 3600000));
+  const ULONGLONG end = GetTickCount64();
+  EXPECT_EQ(success->text, text::kExtractionSucceeded);
+  std::printf("dialog seconds: %.3f\n", static_cast<double>(end - start) / 1000);
+  run.Answer(*success, IDOK);
+}
+
+}  // namespace
+}  // namespace ozr::e2e
