@@ -126,7 +126,7 @@ const std::map<std::string, Compressor>& Writers() {
       {"libdeflate-1", Libdeflate(1)},
       {"libdeflate-6", Libdeflate(6)},
       {"libdeflate-12", Libdeflate(12)},
-      {"zopfli", ZlibFilter("zopfli --zlib --i5 -c /dev/stdin")},
+      {"zopfli", ZlibFilter("zopfli --zlib --i1 -c /dev/stdin")},
       // 32 KiB blocks, each ended by a sync flush (an empty stored block), in one zlib stream.
       {"pigz-sync", ZlibFilter("pigz -z -6 -b 32 -p 1 -c")},
       {"7zip", GzipFilter("7z a -tgzip -mx=5 -si -so dummy")},

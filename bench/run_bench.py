@@ -122,7 +122,7 @@ def main():
                       before=lambda: os.path.exists(packed) and os.remove(packed))
     tgz = os.path.join(WORK, "real.tar.gz")
     t_gzip, _ = timed(f"tar -C {DATA} -cf - real | gzip -6 > {tgz}", runs=2)
-    pack_rows = [("`tar | gzip -6` (one thread)", size / t_gzip / MB, os.path.getsize(tgz), "1.00×", "1.00×"),
+    pack_rows = [("`tar \\| gzip -6` (one thread)", size / t_gzip / MB, os.path.getsize(tgz), "1.00×", "1.00×"),
                  (f"`ozr pack -p` ({os.cpu_count()} threads)", size / t_pack / MB, os.path.getsize(packed),
                   f"{t_gzip / t_pack:.2f}×", f"{os.path.getsize(packed) / os.path.getsize(tgz):.3f}×")]
 

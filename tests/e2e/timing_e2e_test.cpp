@@ -7,28 +7,29 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 
 #include "e2e/e2e_fixture.h"
 #include "e2e/window_probe.h"
 #include "ui/texts.h"
-#include "ui/utf.h"
 
 namespace ozr::e2e {
 namespace {
 
-std::u16string Variable(const char* name) {
-  const char* value = std::getenv(name);
-  return value == nullptr ? std::u16string() : FromUtf8(value);
+// Read as UTF-16: the narrow environment is in the ANSI code page.
+std::u16string Variable(const wchar_t* name) {
+  const wchar_t* value = _wgetenv(name);
+  return value == nullptr ? std::u16string() : std::u16string(value, value + wcslen(value));
 }
 
 TEST(Timing, DISABLED_FromTheClickToTheSuccessMessage) {
-  const std::u16string sfx = Variable("OZR_TIMING_SFX");
-  const std::u16string destination = Variable("OZR_TIMING_DESTINATION");
+  const std::u16string sfx = Variable(L"OZR_TIMING_SFX");
+  const std::u16string destination = Variable(L"OZR_TIMING_DESTINATION");
   ASSERT_FALSE(sfx.empty() || destination.empty()) << "OZR_TIMING_SFX, OZR_TIMING_DESTINATION";
   UnpackerRun run(sfx, destination);
   ASSERT_NE(run.WaitDialog(), nullptr);
   const ULONGLONG start = GetTickCount64();
-  StartExtraction(run, Variable("OZR_TIMING_PASSWORD"), destination + u"\\");
+  StartExtraction(run, Variable(L"OZR_TIMING_PASSWORD"), destination + u"\\");
   std::optional<SeenMessage> success;
   // An hour at most: the archive's size is the bench's choice.
   ASSERT_TRUE(WaitUntil([&] { return (success = run.FindMessage()).has_value(); }, 3600000));
