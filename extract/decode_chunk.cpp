@@ -36,11 +36,15 @@ StoredFrame ReadStoredFrame(ReadableFile& file, uint64_t packedSize, uint64_t co
   return frame;
 }
 
-uint32_t CheckAndInflate(const StoredFrame& frame, uint32_t payloadLength, const ChunkBuffer& input,
-                         ChunkBuffer& output) {
+void CheckPayload(const StoredFrame& frame, uint32_t payloadLength, const ChunkBuffer& input) {
   const uint32_t computed = ChunkSum(input.data(), static_cast<int32_t>(payloadLength));
   if (!frame.sumRead) throw Failure(text::kChunkReadFailed);
   if (computed != frame.payloadSum) throw Failure(text::kChunkSumMismatch);
+}
+
+uint32_t CheckAndInflate(const StoredFrame& frame, uint32_t payloadLength, const ChunkBuffer& input,
+                         ChunkBuffer& output) {
+  CheckPayload(frame, payloadLength, input);
   uint32_t inflated = ChunkBuffer::size();
   if (!InflateChunk(input.data(), payloadLength, output.data(), inflated)) {
     throw Failure(text::kInflateFailed);
