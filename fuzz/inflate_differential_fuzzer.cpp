@@ -50,7 +50,7 @@ void FixCheckValue(std::vector<uint8_t>& stream) {
 std::vector<uint8_t> ManyBlockStream() {
   std::vector<uint8_t> text;
   uint32_t state = 1;
-  while (text.size() < 60000) {
+  while (text.size() < 8000) {
     state = state * 1103515245u + 12345u;
     const char* words[] = {"frame ", "block ", "symbol ", "walk ", "zlib ", "\n"};
     for (const char* c = words[(state >> 16) % 6]; *c != 0; ++c) text.push_back(uint8_t(*c));
