@@ -347,6 +347,7 @@ class RulesWalk {
   // Walks this stream and `other` symbol by symbol in turn: the processor then works on both at
   // once instead of waiting for one stream's table reads. Returns when either leaves its block.
   void WalkBlockWith(RulesWalk& other) {
+    blockEnded_ = other.blockEnded_ = false;
     BitReader a = in_;
     BitReader b = other.in_;
     const HuffmanCode& literalsA = *literals_;
@@ -365,7 +366,6 @@ class RulesWalk {
     // A walk that left its block advanced its own reader; the other one's goes back.
     if (state_ == State::kSymbols && !blockEnded_) in_ = a;
     if (other.state_ == State::kSymbols && !other.blockEnded_) other.in_ = b;
-    blockEnded_ = other.blockEnded_ = false;
   }
 
  private:

@@ -72,10 +72,10 @@ TEST(Commands, ListShowsHostileTextsOneLineEachWithoutControlCharacters) {
   EXPECT_EQ(console.out,
             u"Заголовок\uFFFD]0;чужой\uFFFD\n"
             u"строка 1\nстрока 2\uFFFD[2J\n"
-            u"В архиве файлов: 2, размер в архиве: 34 байт, исходный: 2 байт\n"
+            u"В архиве файлов: 2, размер в архиве: 40 байт, исходный: 2 байт\n"
             u"Степень сжатия: 6\n"
-            u"0\ta\uFFFDb.txt; размер в архиве: 17 байт, исходный: 1 байт\n"
-            u"1\tc\uFFFDd.txt; размер в архиве: 17 байт, исходный: 1 байт\n");
+            u"0\ta\uFFFDb.txt; размер в архиве: 20 байт, исходный: 1 байт\n"
+            u"1\tc\uFFFDd.txt; размер в архиве: 20 байт, исходный: 1 байт\n");
   EXPECT_EQ(console.err, u"");
 }
 
