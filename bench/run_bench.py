@@ -230,9 +230,12 @@ def dialog_seconds(archive):
         fresh(destination)
         env = dict(os.environ, OZR_TIMING_SFX=wine_path(sfx), OZR_TIMING_PASSWORD=PASSWORD,
                    OZR_TIMING_DESTINATION=wine_path(destination))
-        out = run([os.path.join(ROOT, "scripts", "e2e"), "--gtest_also_run_disabled_tests",
-                   "--gtest_filter=Timing.*"], env=env, stdout=subprocess.PIPE, text=True).stdout
-        seconds.append(float(out.split("dialog seconds:")[1].split()[0]))
+        result = subprocess.run([os.path.join(ROOT, "scripts", "e2e"), "--gtest_also_run_disabled_tests",
+                                 "--gtest_filter=Timing.*"], env=env, stdout=subprocess.PIPE,
+                                stderr=subprocess.STDOUT, text=True)
+        if result.returncode != 0:
+            sys.exit(f"the dialog's timing failed:\n{result.stdout}")
+        seconds.append(float(result.stdout.split("dialog seconds:")[1].split()[0]))
     os.remove(sfx)
     return statistics.median(seconds)
 

@@ -11,6 +11,7 @@
 
 #include "e2e/e2e_fixture.h"
 #include "e2e/window_probe.h"
+#include "ui/control_ids.h"
 #include "ui/texts.h"
 
 namespace ozr::e2e {
@@ -28,15 +29,28 @@ TEST(Timing, DISABLED_FromTheClickToTheSuccessMessage) {
   ASSERT_FALSE(sfx.empty() || destination.empty()) << "OZR_TIMING_SFX, OZR_TIMING_DESTINATION";
   UnpackerRun run(sfx, destination);
   ASSERT_NE(run.WaitDialog(), nullptr);
+  // Everything but the click first, as a person would have it ready.
+  const HWND list = run.Control(kEntryList);
+  Click(run.Control(kSelectAllButton));
+  const auto count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+  ASSERT_TRUE(WaitUntil([&] { return SelectedCount(list) == count; })) << "select all";
+  SetText(run.Control(kPasswordField), Variable(L"OZR_TIMING_PASSWORD"));
+  SetText(run.Control(kDestinationFolder), destination + u"\\");
   const ULONGLONG start = GetTickCount64();
-  StartExtraction(run, Variable(L"OZR_TIMING_PASSWORD"), destination + u"\\");
-  std::optional<SeenMessage> success;
-  // An hour at most: the archive's size is the bench's choice.
-  ASSERT_TRUE(WaitUntil([&] { return (success = run.FindMessage()).has_value(); }, 3600000));
+  Click(run.Control(kExtractButton));
+  // One cheap look for the success box now and then: under Wine every look at the windows is a
+  // request to the server that the unpacker's own file operations wait behind.
+  const auto* caption = reinterpret_cast<const wchar_t*>(text::kCaptionSuccess);
+  while (FindWindowW(L"#32770", caption) == nullptr) {
+    ASSERT_LT(GetTickCount64() - start, 3600000u) << "no success message within an hour";
+    Sleep(20);
+  }
   const ULONGLONG end = GetTickCount64();
-  EXPECT_EQ(success->text, text::kExtractionSucceeded);
+  // The box may still be filling itself in.
+  const SeenMessage success = run.WaitMessage();
+  EXPECT_EQ(success.text, text::kExtractionSucceeded);
   std::printf("dialog seconds: %.3f\n", static_cast<double>(end - start) / 1000);
-  run.Answer(*success, IDOK);
+  run.Answer(success, IDOK);
 }
 
 }  // namespace

@@ -72,8 +72,8 @@ INT_PTR CALLBACK MainDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
       ShowPendingProgress(*state);
       (*reinterpret_cast<const std::function<void()>*>(lParam))();
       return TRUE;
-    case kShowProgress:
-      ShowPendingProgress(*state);
+    case WM_TIMER:
+      if (wParam == kProgressTimer) ShowPendingProgress(*state);
       return TRUE;
     default:
       break;

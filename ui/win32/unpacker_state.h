@@ -15,12 +15,13 @@
 
 namespace ozr::win32 {
 
-// Progress positions the job has set and the dialog has not shown yet, one per bar (entries,
-// bytes); `posted` tells that a message to show them is on its way to the dialog.
+// Progress ranges and positions the job has set and the dialog has not shown yet, one of each
+// per bar (entries, bytes).
 struct PendingProgress {
+  std::atomic<uint64_t> range[2] = {};
+  std::atomic<bool> rangeChanged[2] = {};
   std::atomic<uint64_t> position[2] = {};
   std::atomic<bool> changed[2] = {};
-  std::atomic<bool> posted{false};
 };
 
 struct UnpackerState {
