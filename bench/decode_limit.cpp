@@ -16,11 +16,11 @@
 #include <thread>
 #include <vector>
 
-#include "archive/little_endian.h"
+#include "base/little_endian.h"
+#include "base/utf.h"
 #include "bench_corpus.h"
-#include "extract/chunk_sum.h"
-#include "extract/extraction_key.h"
-#include "ui/utf.h"
+#include "codec/archive_key.h"
+#include "codec/chunk_sum.h"
 
 namespace {
 
@@ -65,7 +65,7 @@ std::vector<Frame> FramesOf(const std::vector<uint8_t>& file, const ozr::Archive
 }
 
 // One run: read the file, find the frames, decode them on two threads. Returns inflated bytes.
-uint64_t DecodeAll(const char* path, const ozr::ArchiveSession& session, ozr::ExtractionKey* key) {
+uint64_t DecodeAll(const char* path, const ozr::ArchiveSession& session, ozr::ArchiveKey* key) {
   const std::vector<uint8_t> file = ReadWhole(path);
   const std::vector<Frame> frames = FramesOf(file, session);
   std::atomic<size_t> next{0};
@@ -117,9 +117,9 @@ int main(int argc, char** argv) {
   try {
     ozr::ArchiveSession session;
     ozr::bench::OpenNative(argv[1], session);
-    std::optional<ozr::ExtractionKey> key;
+    std::optional<ozr::ArchiveKey> key;
     if (session.header.encrypted()) {
-      key.emplace(ozr::DeriveExtractionKey(ozr::FromUtf8(argc > 2 ? argv[2] : "")));
+      key.emplace(ozr::DeriveArchiveKey(ozr::FromUtf8(argc > 2 ? argv[2] : "")));
     }
     const int runs = argc > 3 ? std::atoi(argv[3]) : 5;
     std::vector<double> seconds;

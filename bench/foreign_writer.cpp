@@ -19,11 +19,11 @@
 #include <string>
 #include <vector>
 
-#include "archive/little_endian.h"
 #include "archive/records.h"
-#include "extract/chunk_sum.h"
-#include "extract/extraction_key.h"
-#include "ui/utf.h"
+#include "base/little_endian.h"
+#include "base/utf.h"
+#include "codec/archive_key.h"
+#include "codec/chunk_sum.h"
 
 namespace {
 
@@ -180,8 +180,8 @@ class ArchiveFile {
 
 // One entry's frames: chunks of 128000 bytes, fewer where the payload would not fit a buffer.
 // Encrypted entries are one CBC chain: frames but the last are padded with zeros to whole blocks.
-ozr::EntryRecord WriteEntry(const Bytes& content, const Compressor& compress,
-                            ozr::ExtractionKey* key, ArchiveFile& out) {
+ozr::EntryRecord WriteEntry(const Bytes& content, const Compressor& compress, ozr::ArchiveKey* key,
+                            ArchiveFile& out) {
   constexpr uint32_t kBlock = 16;
   ozr::EntryRecord record;
   record.unpackedSize = content.size();
@@ -221,8 +221,8 @@ ozr::EntryRecord WriteEntry(const Bytes& content, const Compressor& compress,
 
 void WriteArchive(const fs::path& folder, const fs::path& target, const Compressor& compress,
                   const std::u16string& password) {
-  std::optional<ozr::ExtractionKey> key;
-  if (!password.empty()) key.emplace(ozr::DeriveExtractionKey(password));
+  std::optional<ozr::ArchiveKey> key;
+  if (!password.empty()) key.emplace(ozr::DeriveArchiveKey(password));
   const fs::path partial = target.string() + ".partial";
   ArchiveFile out(partial);
   ozr::ArchiveHeader header;

@@ -3,8 +3,11 @@
 // half archive behind nor destroys the file that was there.
 #include <string>
 
-#include "archive/failure.h"
 #include "archive/records.h"
+#include "base/failure.h"
+#include "base/fill_in.h"
+#include "base/size_text.h"
+#include "base/texts.h"
 #include "cli/cli_texts.h"
 #include "cli/commands.h"
 #include "cli/display_text.h"
@@ -12,9 +15,6 @@
 #include "cli/pack_sources.h"
 #include "cli/progress_line.h"
 #include "pack/archive_writer.h"
-#include "ui/fill_in.h"
-#include "ui/size_text.h"
-#include "ui/texts.h"
 
 namespace ozr::cli {
 
@@ -32,9 +32,9 @@ std::u16string DefaultTitle(const std::u16string& output) {
 }
 
 std::vector<uint8_t> ReadStub(const std::u16string& path, FileSystem& files) {
-  const Failure unreadable(FillIn(ozr::text::kPackSourceReadFailed, path));
   const std::unique_ptr<ReadableFile> file = files.OpenForReading(path);
-  if (!file) throw unreadable;
+  if (!file) throw Failure(MessageCode::kPackSourceReadFailed, path, files.FailureReason());
+  const Failure unreadable(MessageCode::kPackSourceReadFailed, path);
   const uint64_t size = file->Size();
   if (size > SIZE_MAX) throw unreadable;
   std::vector<uint8_t> bytes(static_cast<size_t>(size));
@@ -47,7 +47,9 @@ class PendingArchive {
  public:
   PendingArchive(FileSystem& files, const std::u16string& output)
       : files_(files), output_(output), file_(files.CreateTemporaryBeside(output, tempPath_)) {
-    if (!file_) throw Failure(FillIn(text::kCreateOutputFailed, output));
+    if (!file_) {
+      throw Failure::OfTool(FillIn(text::kCreateOutputFailed, output), files.FailureReason());
+    }
   }
   ~PendingArchive() {
     if (!file_) return;
@@ -61,11 +63,12 @@ class PendingArchive {
   WritableFile& file() { return *file_; }
 
   void Commit() {
-    if (!file_->Close()) throw Failure(ozr::text::kWriteFailed);
+    if (!file_->Close()) throw Failure(MessageCode::kWriteFailed, {}, file_->FailureReason());
     file_.reset();
     if (!files_.MoveReplacing(tempPath_, output_)) {
+      const std::u16string reason = files_.FailureReason();
       files_.RemoveFile(tempPath_);
-      throw Failure(FillIn(text::kCreateOutputFailed, output_));
+      throw Failure::OfTool(FillIn(text::kCreateOutputFailed, output_), reason);
     }
   }
 
@@ -82,7 +85,7 @@ PackOptions OptionsOf(const Arguments& arguments) {
   options.comment = arguments.comment;
   options.compressionLevel = arguments.level;
   if (arguments.password) {
-    options.notEncrypted = 0;
+    options.encrypted = true;
     options.password = *arguments.password;
   }
   return options;
@@ -97,7 +100,7 @@ int RunPack(const Arguments& arguments, Console& console, FileSystem& files,
     for (const std::u16string& warning : sources.warnings) {
       console.Write(Stream::kError, DisplayText(warning, false) + u"\n");
     }
-    if (sources.entries.empty()) throw Failure(text::kNothingToPack);
+    if (sources.entries.empty()) throw Failure::OfTool(text::kNothingToPack);
     const PackOptions options = OptionsOf(arguments);
     const std::vector<uint8_t> stub = arguments.sfx
                                           ? ReadStub(arguments.stub.value_or(defaultStub), files)
@@ -105,12 +108,12 @@ int RunPack(const Arguments& arguments, Console& console, FileSystem& files,
 
     PendingArchive pending(files, arguments.output);
     if (pending.file().Write(stub.data(), stub.size()) != stub.size()) {
-      throw Failure(ozr::text::kWriteFailed);
+      throw Failure(MessageCode::kWriteFailed, {}, pending.file().FailureReason());
     }
     ProgressLine line(console, !arguments.quiet && console.IsTerminal(Stream::kError));
     const PackResult result = WriteArchive(
         sources.entries, options, &files, pending.file(), stub.size(), [&](uint64_t done) {
-          if (interrupted.load()) throw Failure(u"");
+          if (interrupted.load()) throw Failure::Aborted();
           line.Show(FormatProgress(0, 0, done, sources.totalSize));
         });
     line.Clear();
@@ -123,11 +126,11 @@ int RunPack(const Arguments& arguments, Console& console, FileSystem& files,
     }
     return kExitSuccess;
   } catch (const Failure& failure) {
-    if (failure.silent()) {
+    if (failure.code() == MessageCode::kAborted) {
       console.Write(Stream::kError, std::u16string(text::kInterrupted) + u"\n");
       return kExitInterrupted;
     }
-    console.Write(Stream::kError, DisplayText(failure.text(), true) + u"\n");
+    console.Write(Stream::kError, DisplayMessage(failure.text(), failure.detail()) + u"\n");
     return kExitFailure;
   }
 }

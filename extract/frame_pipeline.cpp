@@ -5,12 +5,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
-#include "archive/failure.h"
-#include "extract/inflate.h"
+#include "base/failure.h"
+#include "codec/inflate.h"
 #include "platform/sequential_reader.h"
 #include "platform/threads.h"
-#include "ui/texts.h"
 
 namespace ozr {
 
@@ -34,16 +34,15 @@ struct FramePipeline::Slot {
   uint32_t payloadLength = 0;
   uint32_t inflatedLength = 0;
   bool last = false;
-  bool failed = false;
-  std::u16string failure;
+  std::optional<Failure> failure;
 };
 
 struct FramePipeline::Shared {
-  Shared(ReadableFile& archive, ExtractionKey* key, std::vector<PipelineEntry> entries)
+  Shared(ReadableFile& archive, ArchiveKey* key, std::vector<PipelineEntry> entries)
       : reader(archive), key(key), entries(std::move(entries)) {}
 
   SequentialReader reader;
-  ExtractionKey* key;
+  ArchiveKey* key;
   const std::vector<PipelineEntry> entries;
   bool speculate = false;
   bool ordered = false;  // the key decrypts the frames in order while they are read
@@ -92,7 +91,7 @@ struct FramePipeline::Shared {
   Slot& SlotOf(uint64_t seq) { return *slots[seq % slots.size()]; }
 };
 
-FramePipeline::FramePipeline(ReadableFile& archive, ExtractionKey* key,
+FramePipeline::FramePipeline(ReadableFile& archive, ArchiveKey* key,
                              std::vector<PipelineEntry> entries, int threads, bool speculate)
     : shared_(std::make_unique<Shared>(archive, key, std::move(entries))) {
   Shared& s = *shared_;
@@ -137,8 +136,7 @@ bool FramePipeline::ClaimAndRead(size_t& seq) {
   seq = s.nextClaim++;
   slot.state = Slot::State::kClaimed;
   slot.entry = s.readEntry;
-  slot.failed = false;
-  slot.failure.clear();
+  slot.failure.reset();
   slot.decryptedInOrder = false;
   const PipelineEntry& entry = s.entries[s.readEntry];
   if (s.readConsumed == 0) {
@@ -160,8 +158,7 @@ bool FramePipeline::ClaimAndRead(size_t& seq) {
       slot.decryptedOk = s.key->Decrypt(slot.input.data(), slot.payloadLength, slot.stored.final);
     }
   } catch (const Failure& failure) {
-    slot.failed = true;
-    slot.failure = failure.text();
+    slot.failure = failure;
     slot.last = true;
   }
   if (slot.last) {
@@ -174,7 +171,7 @@ bool FramePipeline::ClaimAndRead(size_t& seq) {
 // Decrypts the slot's payload and tests its checksum. False (the slot's failure set) when it
 // cannot be inflated.
 bool FramePipeline::Prepare(Slot& slot, int worker) {
-  if (slot.failed) return false;
+  if (slot.failure) return false;
   Shared& s = *shared_;
   try {
     uint32_t length = slot.payloadLength;
@@ -183,13 +180,12 @@ bool FramePipeline::Prepare(Slot& slot, int worker) {
                           ? slot.decryptedOk
                           : s.decryptors[static_cast<size_t>(worker)]->Decrypt(
                                 slot.chain, slot.input.data(), length, slot.stored.final);
-      if (!ok) throw Failure(text::kDecryptFailed);
+      if (!ok) throw Failure(MessageCode::kDecryptFailed);
     }
     slot.payloadLength = length;
     CheckPayload(slot.stored, length, slot.input);
   } catch (const Failure& failure) {
-    slot.failed = true;
-    slot.failure = failure.text();
+    slot.failure = failure;
     return false;
   }
   return true;
@@ -201,10 +197,9 @@ void FramePipeline::Decode(Slot& slot, int worker) {
 
 void FramePipeline::Inflate(Slot& slot) {
   slot.inflatedLength = ChunkBuffer::size();
-  if (!InflateChunk(slot.input.data(), slot.payloadLength, slot.output.data(),
+  if (!InflateFrame(slot.input.data(), slot.payloadLength, slot.output.data(),
                     slot.inflatedLength)) {
-    slot.failed = true;
-    slot.failure = text::kInflateFailed;
+    slot.failure = Failure(MessageCode::kInflateFailed);
   }
 }
 
@@ -223,13 +218,10 @@ void FramePipeline::DecodePair(Slot& a, Slot& b, int worker) {
     tasks[i] = {slots[i]->input.data(), slots[i]->payloadLength, slots[i]->output.data(),
                 ChunkBuffer::size(), false};
   }
-  InflateChunkPair(tasks[0], tasks[1]);
+  InflateFramePair(tasks[0], tasks[1]);
   for (int i = 0; i < 2; ++i) {
     slots[i]->inflatedLength = tasks[i].outputLength;
-    if (!tasks[i].ok) {
-      slots[i]->failed = true;
-      slots[i]->failure = text::kInflateFailed;
-    }
+    if (!tasks[i].ok) slots[i]->failure = Failure(MessageCode::kInflateFailed);
   }
 }
 
@@ -283,15 +275,16 @@ DecodedFrame FramePipeline::Next(size_t entry) {
       continue;
     }
     // Without threads nothing else can produce the frame: the entry has no frame left to give.
-    if (s.threads.empty()) throw Failure(text::kChunkReadFailed);
+    if (s.threads.empty()) throw Failure(MessageCode::kFrameReadFailed);
     s.WaitForFrame();
   }
   Slot& head = s.SlotOf(s.nextTake);
-  if (head.entry != entry) throw Failure(text::kChunkReadFailed);  // never: entries come in order
-  if (head.failed) {
-    const std::u16string failure = head.failure;
+  if (head.entry != entry)
+    throw Failure(MessageCode::kFrameReadFailed);  // never: entries come in order
+  if (head.failure) {
+    const Failure failure = *head.failure;
     FreeHead();
-    throw Failure(failure);
+    throw failure;
   }
   s.headTaken = true;
   return {head.stored.storedLength, head.inflatedLength, head.output.data(), head.last};

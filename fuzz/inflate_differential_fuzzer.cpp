@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "extract/inflate.h"
+#include "codec/inflate.h"
 #include "fuzz/deflate_generator.h"
 #include "fuzz/fuzz_check.h"
 
@@ -93,9 +93,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   using Inflater = bool (*)(const uint8_t*, uint32_t, uint8_t*, uint32_t&);
   const Inflater inflaters[] = {ozr::InflateWithZlib, ozr::InflateWithLibdeflate,
-                                ozr::InflateChunk};
+                                ozr::InflateFrame};
   for (const Inflater inflate : inflaters) {
-    // Each decoder writes into a buffer of exactly the limit, as the chunk buffers are.
+    // Each decoder writes into a buffer of exactly the limit, as the ChunkBuffers are.
     std::vector<uint8_t> out(kLimit, 0xA5);
     uint32_t produced = kLimit;
     Check(inflate(stream.data(), length, out.data(), produced) == accepted,
@@ -119,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       tasks[i] = {side[i]->data(), static_cast<uint32_t>(side[i]->size()), out[i].data(), kLimit,
                   false};
     }
-    ozr::InflateChunkPair(tasks[0], tasks[1]);
+    ozr::InflateFramePair(tasks[0], tasks[1]);
     for (int i = 0; i < 2; ++i) {
       const bool mine = side[i] == &stream;
       Check(tasks[i].ok == (mine ? accepted : true), "paired inflation keeps each verdict");

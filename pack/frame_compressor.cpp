@@ -6,12 +6,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
-#include "archive/failure.h"
 #include "archive/records.h"
-#include "extract/chunk_sum.h"
+#include "base/failure.h"
+#include "codec/chunk_sum.h"
 #include "platform/threads.h"
-#include "ui/texts.h"
 
 namespace ozr {
 
@@ -28,7 +28,7 @@ int LibdeflateLevel(int level) { return (level * 4 + 2) / 3; }
 class Deflater {
  public:
   explicit Deflater(int level) : compressor_(libdeflate_alloc_compressor(LibdeflateLevel(level))) {
-    if (compressor_ == nullptr) throw Failure(text::kPackCompressFailed);
+    if (compressor_ == nullptr) throw Failure(MessageCode::kPackCompressFailed);
   }
   ~Deflater() { libdeflate_free_compressor(compressor_); }
   Deflater(const Deflater&) = delete;
@@ -39,7 +39,7 @@ class Deflater {
                     uint32_t extra) const {
     out.resize(libdeflate_zlib_compress_bound(compressor_, size) + extra);
     const size_t length = libdeflate_zlib_compress(compressor_, data, size, out.data(), out.size());
-    if (length == 0) throw Failure(text::kPackCompressFailed);
+    if (length == 0) throw Failure(MessageCode::kPackCompressFailed);
     return static_cast<uint32_t>(length);
   }
 
@@ -52,9 +52,7 @@ class Deflater {
 bool TryFrame(const Deflater& deflater, const FrameRules& rules, const uint8_t* data, uint32_t size,
               bool final, std::vector<PlainFrame>& frames) {
   PlainFrame frame;
-  uint32_t length = deflater.Compress(data, size, frame.payload, rules.trailingBytes + 2 * kBlock);
-  std::memset(frame.payload.data() + length, 0, rules.trailingBytes);
-  length += rules.trailingBytes;
+  uint32_t length = deflater.Compress(data, size, frame.payload, 2 * kBlock);
   uint32_t stored = length;
   if (rules.encrypted) {
     // A CBC chain runs through the entry: frames but the last are zero-padded to whole blocks;
@@ -66,7 +64,7 @@ bool TryFrame(const Deflater& deflater, const FrameRules& rules, const uint8_t* 
     }
   }
   if (stored > kChunkBufferSize) {
-    if (size == 1) throw Failure(text::kPackCompressFailed);
+    if (size == 1) throw Failure(MessageCode::kPackCompressFailed);
     return false;
   }
   frame.length = length;
@@ -90,8 +88,7 @@ struct Slot {
   State state = State::kFree;
   ContentPiece piece;
   std::vector<PlainFrame> frames;
-  std::u16string failure;
-  bool failed = false;
+  std::optional<Failure> failure;
 };
 
 }  // namespace
@@ -102,14 +99,13 @@ struct PieceCompressor::Shared {
 
   // Compresses the slot's piece (whose reading did not fail) into its frames.
   static void Run(const Deflater& deflater, const FrameRules& rules, Slot& slot) {
-    if (slot.piece.failed) return;
+    if (slot.piece.failure) return;
     try {
       CompressPart(deflater, rules, slot.piece.bytes.data(),
                    static_cast<uint32_t>(slot.piece.bytes.size()), slot.piece.lastOfEntry,
                    slot.frames);
     } catch (const Failure& failure) {
-      slot.failed = true;
-      slot.failure = failure.text();
+      slot.failure = failure;
     }
   }
 
@@ -185,7 +181,7 @@ void PieceCompressor::Give(ContentPiece piece) {
   Slot& slot = s.slots[s.nextGive % s.slots.size()];
   slot.piece = std::move(piece);
   slot.frames.clear();
-  slot.failed = false;
+  slot.failure.reset();
   slot.state = Slot::State::kGiven;
   ++s.nextGive;
   s.changed.NotifyAll();
@@ -211,8 +207,8 @@ std::vector<PlainFrame> PieceCompressor::Take(ContentPiece& piece) {
     ++s.nextTake;
   }
   piece = std::move(slot->piece);
-  if (piece.failed) throw Failure(piece.failure);
-  if (slot->failed) throw Failure(slot->failure);
+  if (piece.failure) throw *piece.failure;
+  if (slot->failure) throw *slot->failure;
   return std::move(slot->frames);
 }
 

@@ -1,17 +1,19 @@
 // Compression of an entry's content into frame payloads, piece by piece, on as many threads as
-// asked: each piece of at most chunkSize bytes is compressed on its own, so the frames come out
+// asked: each piece of at most a ChunkBuffer is compressed on its own, so the frames come out
 // the same whatever the number of threads.
 #pragma once
 
 #include <cstdint>
 #include <memory>
-#include <string>
+#include <optional>
 #include <vector>
+
+#include "base/failure.h"
 
 namespace ozr {
 
-// One frame's payload before encryption: a zlib stream, the trailing bytes, and for a frame that
-// is not its entry's last in an encrypted archive, zeros up to whole cipher blocks.
+// One frame's payload before encryption: a zlib stream and, for a frame that is not its entry's
+// last in an encrypted archive, zeros up to whole cipher blocks.
 struct PlainFrame {
   std::vector<uint8_t> payload;  // `length` bytes, with room for the cipher's padding behind
   uint32_t length = 0;
@@ -21,8 +23,7 @@ struct PlainFrame {
 };
 
 struct FrameRules {
-  int level = 6;               // 0 stores; 1 to 9 compress with libdeflate (at its level 2 to 12)
-  uint32_t trailingBytes = 0;  // zeros behind each zlib stream
+  int level = 6;  // 0 stores; 1 to 9 compress with libdeflate (at its level 2 to 12)
   bool encrypted = false;
 };
 
@@ -30,8 +31,7 @@ struct FrameRules {
 struct ContentPiece {
   std::vector<uint8_t> bytes;
   bool lastOfEntry = false;
-  std::u16string failure;
-  bool failed = false;
+  std::optional<Failure> failure;
 };
 
 // Compresses pieces on `threads` threads (1: on the caller's), handing the frames back in the

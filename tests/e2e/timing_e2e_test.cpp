@@ -9,10 +9,10 @@
 #include <cstdlib>
 #include <cwchar>
 
+#include "base/control_ids.h"
+#include "base/texts.h"
 #include "e2e/e2e_fixture.h"
 #include "e2e/window_probe.h"
-#include "ui/control_ids.h"
-#include "ui/texts.h"
 
 namespace ozr::e2e {
 namespace {

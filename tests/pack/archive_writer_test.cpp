@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "archive/failure.h"
-#include "archive/little_endian.h"
-#include "platform/memory_files.h"
+#include "base/failure.h"
+#include "base/little_endian.h"
+#include "base/texts.h"
+#include "base/utf.h"
+#include "support/memory_files.h"
 #include "support/test_archives.h"
-#include "ui/texts.h"
-#include "ui/utf.h"
 
 namespace ozr {
 namespace {
@@ -16,7 +16,7 @@ using testing::Bytes;
 
 std::u16string Refusal(const std::vector<PackEntry>& entries, const PackOptions& options) {
   try {
-    WriteArchiveToMemory(entries, options);
+    testing::WriteArchiveToMemory(entries, options);
   } catch (const Failure& f) {
     return f.text();
   }
@@ -37,10 +37,10 @@ TEST(ArchiveWriter, RefusesWhatTheUnpackerCouldNotOpenOrUse) {
       {"comment of 256", one, [](PackOptions& o) { o.comment.assign(256, u'c'); },
        text::kPackCommentTooLong},
       {"level 10", one, [](PackOptions& o) { o.compressionLevel = 10; }, text::kPackLevelRange},
-      {"no password", one, [](PackOptions& o) { o.notEncrypted = 0; }, text::kEnterPassword},
+      {"no password", one, [](PackOptions& o) { o.encrypted = true; }, text::kEnterPassword},
       {"password of 17", one,
        [](PackOptions& o) {
-         o.notEncrypted = 0;
+         o.encrypted = true;
          o.password.assign(17, u'p');
        },
        text::kPackPasswordTooLong},
@@ -54,16 +54,16 @@ TEST(ArchiveWriter, RefusesWhatTheUnpackerCouldNotOpenOrUse) {
        u"Пустой файл не может быть записан в архив: пусто."},
   };
   for (const Case& c : cases) {
-    PackOptions options = testing::PlainOptions();
+    testing::CraftedOptions options = testing::PlainOptions();
     c.change(options);
     EXPECT_EQ(ToUtf8(Refusal(c.entries, options)), ToUtf8(c.refusal)) << c.what;
   }
 }
 
 TEST(ArchiveWriter, EncryptedFramesAreWholeBlocksAndFitTheBuffer) {
-  PackOptions options = testing::EncryptedOptions(u"pw");
+  testing::CraftedOptions options = testing::EncryptedOptions(u"pw");
   const auto content = testing::NoiseContent(1000000, 3);
-  const auto archive = WriteArchiveToMemory({{u"big", content, {}}}, options);
+  const auto archive = testing::WriteArchiveToMemory({{u"big", content, {}}}, options);
   ArchiveSession session;
   testing::OpenFromMemory(archive, session);
   const uint64_t packed = session.catalog.at(0).record.packedSize;
@@ -84,20 +84,23 @@ TEST(ArchiveWriter, EncryptedFramesAreWholeBlocksAndFitTheBuffer) {
 }
 
 TEST(ArchiveWriter, SameBytesWhateverTheNumberOfThreads) {
-  PackOptions smallPieces = testing::EncryptedOptions(u"pw");
-  smallPieces.chunkSize = 5000;
   PackOptions stored = testing::PlainOptions();
   stored.compressionLevel = 0;
-  // Text, noise (whose pieces split) and a tiny entry, so that pieces of several entries and
+  // Text, noise (whose pieces split) and small entries, so that pieces of several entries and
   // several sizes are in flight at once.
-  const std::vector<PackEntry> entries = {{u"a", testing::MixedContent(400000, 1), {}},
-                                          {u"b", testing::NoiseContent(300000, 2), {}},
-                                          {u"c", testing::MixedContent(10, 3), {}}};
-  for (PackOptions options : {testing::EncryptedOptions(u"pw"), smallPieces, stored}) {
+  std::vector<PackEntry> entries = {{u"a", testing::MixedContent(400000, 1), {}},
+                                    {u"b", testing::NoiseContent(300000, 2), {}}};
+  for (uint32_t i = 0; i < 20; ++i) {
+    entries.push_back({u"c" + std::u16string(1, char16_t(u'a' + i)),
+                       testing::MixedContent(100 + 700 * i, 3 + i),
+                       {}});
+  }
+  for (PackOptions options : {PackOptions(testing::EncryptedOptions(u"pw")),
+                              PackOptions(testing::PlainOptions()), stored}) {
     options.threads = 1;
-    const std::vector<uint8_t> one = WriteArchiveToMemory(entries, options);
+    const std::vector<uint8_t> one = testing::WriteArchiveToMemory(entries, options);
     options.threads = 4;
-    EXPECT_EQ(WriteArchiveToMemory(entries, options), one) << options.chunkSize;
+    EXPECT_EQ(testing::WriteArchiveToMemory(entries, options), one) << options.compressionLevel;
   }
 }
 
@@ -105,7 +108,7 @@ TEST(ArchiveWriter, ReadsEntriesFromFilesThroughTheFileSystem) {
   const auto content = testing::MixedContent(300000, 5);
   testing::OneFileSystem files(content);
   std::vector<uint8_t> bytes;
-  MemoryWritableFile out(bytes);
+  testing::MemoryWritableFile out(bytes);
   const PackResult result =
       WriteArchive({{u"copy.bin", {}, u"/src/archive.ozr"}}, testing::PlainOptions(), &files, out);
   EXPECT_EQ(result.totalUnpackedSize, content.size());
@@ -115,7 +118,7 @@ TEST(ArchiveWriter, ReadsEntriesFromFilesThroughTheFileSystem) {
   EXPECT_EQ(testing::DecodeEntry(session, 0, u""), content);
 
   std::vector<uint8_t> unused;
-  MemoryWritableFile other(unused);
+  testing::MemoryWritableFile other(unused);
   EXPECT_THROW(WriteArchive({{u"x", {}, u"/missing"}}, testing::PlainOptions(), &files, other),
                Failure);
 }

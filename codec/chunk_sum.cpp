@@ -1,7 +1,7 @@
 // The checksum is the common reflected CRC-32 seen from the other end of the register: its value
 // is the bit-reversed complement of the common CRC-32, so a fast implementation of that does the
 // work: libdeflate's, about three times faster than zlib's.
-#include "extract/chunk_sum.h"
+#include "codec/chunk_sum.h"
 
 #include <libdeflate.h>
 

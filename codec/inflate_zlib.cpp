@@ -3,7 +3,7 @@
 // only at the stream's end) without allocating zlib's state and window for every frame.
 #include <zlib.h>
 
-#include "extract/inflate.h"
+#include "codec/inflate.h"
 
 namespace ozr {
 

@@ -1,4 +1,4 @@
-#include "extract/inflate.h"
+#include "codec/inflate.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-#include "extract/zlib_rules.h"
+#include "codec/zlib_rules.h"
 #include "support/deflate_streams.h"
 #include "support/test_archives.h"
 

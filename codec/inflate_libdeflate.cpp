@@ -6,8 +6,8 @@
 
 #include <memory>
 
-#include "extract/inflate.h"
-#include "extract/zlib_rules.h"
+#include "codec/inflate.h"
+#include "codec/zlib_rules.h"
 
 namespace ozr {
 
@@ -60,12 +60,12 @@ bool InflateWithLibdeflate(const uint8_t* input, uint32_t inputLength, uint8_t* 
   return true;
 }
 
-bool InflateChunk(const uint8_t* input, uint32_t inputLength, uint8_t* output,
+bool InflateFrame(const uint8_t* input, uint32_t inputLength, uint8_t* output,
                   uint32_t& outputLength) {
   return InflateWithLibdeflate(input, inputLength, output, outputLength);
 }
 
-void InflateChunkPair(InflateTask& a, InflateTask& b) {
+void InflateFramePair(InflateTask& a, InflateTask& b) {
   uint32_t producedA = a.outputLength;
   uint32_t producedB = b.outputLength;
   size_t consumedA = 0;
