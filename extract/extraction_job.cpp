@@ -9,7 +9,7 @@
 #include "base/failure.h"
 #include "base/texts.h"
 #include "codec/chunk_sum.h"
-#include "extract/entry_name.h"
+#include "platform/entry_name.h"
 #include "extract/frame_pipeline.h"
 
 namespace ozr {

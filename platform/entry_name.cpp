@@ -1,5 +1,5 @@
 // Level-by-level test of entry names against the ways a name could escape the destination.
-#include "extract/entry_name.h"
+#include "platform/entry_name.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "extract/entry_name.h"
+#include "platform/entry_name.h"
 
 #include <gtest/gtest.h>
 
