@@ -1,4 +1,5 @@
-// Level-by-level test of entry names against the ways a name could escape the destination.
+// Level-by-level test of entry names against the ways a name could escape the destination or
+// pass for another, and the trimming Windows applies to each level.
 #include "platform/entry_name.h"
 
 #include <algorithm>
@@ -39,34 +40,65 @@ bool IsReservedDeviceName(std::u16string_view level) {
          IsDigitForDevice(base[3]);
 }
 
-bool IsOnlyDotsAndSpacesWithTwoDots(std::u16string_view level) {
-  int dots = 0;
-  for (const char16_t c : level) {
-    if (c == u'.') {
-      ++dots;
-    } else if (c != u' ') {
-      return false;
-    }
+// The explicit embeddings, overrides and isolates: each reorders the text that follows it.
+bool HasDirectionalFormatting(std::u16string_view name) {
+  return std::any_of(name.begin(), name.end(), [](char16_t c) {
+    return (c >= u'\u202A' && c <= u'\u202E') || (c >= u'\u2066' && c <= u'\u2069');
+  });
+}
+
+// The level as Windows' path handling leaves it: without its trailing dots and spaces.
+std::u16string_view TrimmedLevel(std::u16string_view level) {
+  const size_t last = level.find_last_not_of(u". ");
+  return level.substr(0, last == std::u16string_view::npos ? 0 : last + 1);
+}
+
+// Calls `visit` with each "\"-separated level of `name`, empty ones included.
+template <typename Visit>
+void ForEachLevel(std::u16string_view name, Visit visit) {
+  size_t start = 0;
+  while (start <= name.size()) {
+    const size_t end = std::min(name.find(u'\\', start), name.size());
+    visit(name.substr(start, end - start));
+    start = end + 1;
   }
-  return dots >= 2;
 }
 
 }  // namespace
 
 bool IsSafeEntryName(std::u16string_view name, NameRules rules) {
   if (name.find_first_of(u":/") != std::u16string_view::npos) return false;
-  size_t start = 0;
-  while (start <= name.size()) {
-    const size_t end = std::min(name.find(u'\\', start), name.size());
-    const std::u16string_view level = name.substr(start, end - start);
-    if (level == u"..") return false;
-    if (rules == NameRules::kWindows &&
-        (IsOnlyDotsAndSpacesWithTwoDots(level) || IsReservedDeviceName(level))) {
-      return false;
+  if (HasDirectionalFormatting(name)) return false;
+  bool safe = true;
+  ForEachLevel(name, [&](std::u16string_view level) {
+    if (level == u"..") safe = false;
+    // A level that trims to nothing would vanish from the path, or be read as "..".
+    if (rules == NameRules::kWindows && !level.empty() &&
+        (TrimmedLevel(level).empty() || IsReservedDeviceName(level))) {
+      safe = false;
     }
-    start = end + 1;
-  }
-  return true;
+  });
+  return safe;
+}
+
+bool IsPortableEntryName(std::u16string_view name) {
+  if (!IsSafeEntryName(name, NameRules::kWindows)) return false;
+  bool portable = true;
+  ForEachLevel(name, [&](std::u16string_view level) {
+    if (TrimmedLevel(level).size() != level.size()) portable = false;
+  });
+  return portable;
+}
+
+std::u16string WindowsEntryPath(std::u16string_view folder, std::u16string_view entryName) {
+  std::u16string path(folder);
+  bool first = true;
+  ForEachLevel(entryName, [&](std::u16string_view level) {
+    if (!first) path += u'\\';
+    first = false;
+    path += TrimmedLevel(level);
+  });
+  return path;
 }
 
 }  // namespace ozr
