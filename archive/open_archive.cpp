@@ -7,6 +7,7 @@
 
 #include "base/failure.h"
 #include "base/little_endian.h"
+#include "base/shown_text.h"
 #include "base/size_text.h"
 #include "base/texts.h"
 #include "platform/sequential_reader.h"
@@ -66,8 +67,8 @@ void ReadHeaderBlock(ReadableFile& file, ArchiveSession& session, ArchiveView& v
   if (header.titleLength > kMaxTitleLength || header.titleLength == 0) FailRead();
   if (header.totalPackedSize == 0 || header.totalUnpackedSize == 0) FailRead();
 
-  view.ShowComment(ReadText(file, header.commentLength));
-  view.ShowTitle(ReadText(file, header.titleLength));
+  view.ShowComment(ShownMultilineText(ReadText(file, header.commentLength)));
+  view.ShowTitle(ShownText(ReadText(file, header.titleLength)));
   view.ShowSummary(
       FormatSummaryLine(header.entryCount, header.totalUnpackedSize, header.totalPackedSize));
   view.ShowLevel(FormatLevelLine(header.compressionLevel));
@@ -90,7 +91,8 @@ DirectoryTotals ReadDirectory(ReadableFile& file, ArchiveSession& session, Archi
     if (record.nameLength > kMaxNameLength) FailRead();
     if (record.packedSize == 0 || record.unpackedSize == 0) FailRead();
     CatalogEntry entry{ReadText(file, record.nameLength), record, totals.packed};
-    const std::u16string line = FormatEntryLine(entry.name, record.unpackedSize, record.packedSize);
+    const std::u16string line =
+        FormatEntryLine(ShownText(entry.name), record.unpackedSize, record.packedSize);
     // Summed before the entry is stored, so that a failure leaves entries and items equal.
     AddChecked(totals.packed, record.packedSize);
     AddChecked(totals.unpacked, record.unpackedSize);

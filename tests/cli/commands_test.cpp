@@ -58,10 +58,10 @@ TEST(Commands, CtrlCDuringExtractRemovesThePartialFile) {
 
 TEST(Commands, ListShowsHostileTextsOneLineEachWithoutControlCharacters) {
   TempFolder t;
-  testing::CraftedOptions options = testing::PlainOptions(u"Заголовок\x1b]0;чужой\x07");
-  options.comment = u"строка 1\r\nстрока 2\x1b[2J";
+  testing::CraftedOptions options = testing::PlainOptions(u"Заголовок\x1b]0;чужой\x07\u202E");
+  options.comment = u"строка 1\r\nстрока 2\x1b[2J\u2066";
   const std::vector<PackEntry> entries = {{u"a\nb.txt", testing::Bytes("x"), {}},
-                                          {u"c\rd.txt", testing::Bytes("y"), {}}};
+                                          {u"invoice\u202Efdp.exe", testing::Bytes("y"), {}}};
   testing::WriteFile(t.path() / "h.ozr", testing::WriteArchiveToMemory(entries, options));
   Arguments arguments;
   arguments.command = Command::kList;
@@ -71,12 +71,12 @@ TEST(Commands, ListShowsHostileTextsOneLineEachWithoutControlCharacters) {
   const auto files = NativeFileSystem();
   ASSERT_EQ(RunList(arguments, console, *files), kExitSuccess) << ToUtf8(console.err);
   EXPECT_EQ(console.out,
-            u"Заголовок\uFFFD]0;чужой\uFFFD\n"
-            u"строка 1\nстрока 2\uFFFD[2J\n"
+            u"Заголовок\uFFFD]0;чужой\uFFFD\uFFFD\n"
+            u"строка 1\nстрока 2\uFFFD[2J\uFFFD\n"
             u"В архиве файлов: 2, размер в архиве: 34 байт, исходный: 2 байт\n"
             u"Степень сжатия: 6\n"
             u"0\ta\uFFFDb.txt; размер в архиве: 17 байт, исходный: 1 байт\n"
-            u"1\tc\uFFFDd.txt; размер в архиве: 17 байт, исходный: 1 байт\n");
+            u"1\tinvoice\uFFFDfdp.exe; размер в архиве: 17 байт, исходный: 1 байт\n");
   EXPECT_EQ(console.err, u"");
 }
 
