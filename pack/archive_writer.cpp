@@ -111,7 +111,9 @@ class ArchiveWriter {
  private:
   EntryRecord WriteEntry(const PackEntry& entry) {
     EntrySource source(entry, files_);
-    Check(source.size() != 0, MessageCode::kPackEmptyEntry, entry.name);
+    // A file that became empty since it was chosen is named by its path, like one that was empty.
+    Check(source.size() != 0, MessageCode::kPackEmptyEntry,
+          entry.sourcePath.empty() ? entry.name : entry.sourcePath);
     EntryRecord record;
     record.unpackedSize = source.size();
     record.nameLength = static_cast<uint32_t>(entry.name.size());

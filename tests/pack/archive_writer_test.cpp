@@ -96,10 +96,23 @@ TEST(ArchiveWriter, ReadsEntriesFromFilesThroughTheFileSystem) {
   testing::OpenFromMemory(bytes, session);
   EXPECT_EQ(testing::DecodeEntry(session, 0, u""), content);
 
-  std::vector<uint8_t> unused;
-  testing::MemoryWritableFile other(unused);
-  EXPECT_THROW(WriteArchive({{u"x", {}, u"/missing"}}, testing::PlainOptions(), &files, other),
-               Failure);
+  // Failures name the file, not the entry.
+  testing::OneFileSystem empty({});
+  const std::pair<const char16_t*, const char16_t*> failures[] = {
+      {u"/missing", u"Не удалось прочитать файл /missing."},
+      {u"/now empty/archive.ozr",
+       u"Пустой файл не может быть записан в архив: /now empty/archive.ozr."},
+  };
+  for (const auto& [path, message] : failures) {
+    std::vector<uint8_t> unused;
+    testing::MemoryWritableFile other(unused);
+    try {
+      WriteArchive({{u"x", {}, path}}, testing::PlainOptions(), &empty, other);
+      ADD_FAILURE() << ToUtf8(path);
+    } catch (const Failure& failure) {
+      EXPECT_EQ(failure.text(), message);
+    }
+  }
 }
 
 }  // namespace
