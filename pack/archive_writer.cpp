@@ -166,6 +166,7 @@ class ArchiveWriter {
     out_.Write(directory.data(), directory.size());
     const uint64_t headerBehindAt = out_.position();
     if (options_.headerPlacement == HeaderPlacement::kBehindDirectory) WriteHeaderBlock();
+    WriteEndFiller();
 
     const uint64_t end = out_.position() + kTrailerSize;
     const uint64_t headerPosition =
@@ -195,6 +196,17 @@ class ArchiveWriter {
     out_.Write(placeholder.data(), placeholder.size());
     out_.WriteText(options_.comment);
     out_.WriteText(options_.title);
+  }
+
+  // Signing pads a file to a multiple of 8 bytes in front of the certificate table; an archive
+  // that already ends there is signed without padding behind its trailer.
+  void WriteEndFiller() {
+    const uint32_t alignment = options_.endAlignment;
+    if (alignment <= 1) return;
+    const auto over = static_cast<uint32_t>((out_.position() + kTrailerSize) % alignment);
+    if (over == 0) return;
+    const std::vector<uint8_t> filler(alignment - over, 0);
+    out_.Write(filler.data(), filler.size());
   }
 
   EntryRecord WriteEntry(const PackEntry& entry) {

@@ -32,6 +32,9 @@ struct PackOptions {
   uint32_t chunkSize = kChunkBufferSize;
   // Zero bytes placed behind each zlib stream inside its payload (covered by payloadSum).
   uint32_t trailingBytes = 0;
+  // Above 1: zero filler in front of the trailer, so that the output ends at a multiple of it
+  // (counted from the start of `out`, prefix included). Readers never reach the filler.
+  uint32_t endAlignment = 0;
 };
 
 struct PackResult {

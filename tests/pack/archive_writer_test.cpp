@@ -102,5 +102,25 @@ TEST(ArchiveWriter, ReadsEntriesFromFilesThroughTheFileSystem) {
                Failure);
 }
 
+TEST(ArchiveWriter, EndAlignmentAddsFewerThanItsSizeAndKeepsTheArchiveReadable) {
+  const std::vector<uint8_t> content = testing::MixedContent(5000, 7);
+  for (const HeaderPlacement placement :
+       {HeaderPlacement::kBehindDirectory, HeaderPlacement::kBeforeData}) {
+    for (size_t prefix = 0; prefix < 8; ++prefix) {
+      PackOptions options = testing::PlainOptions();
+      options.headerPlacement = placement;
+      const std::vector<uint8_t> program(prefix, 0x90);
+      const size_t unaligned = WriteArchiveToMemory({{u"f", content, {}}}, options, program).size();
+      options.endAlignment = 8;
+      const auto aligned = WriteArchiveToMemory({{u"f", content, {}}}, options, program);
+      EXPECT_EQ(aligned.size() % 8, 0u) << prefix;
+      EXPECT_LT(aligned.size() - unaligned, 8u) << prefix;
+      ArchiveSession session;
+      testing::OpenFromMemory(aligned, session);
+      EXPECT_EQ(testing::DecodeEntry(session, 0, u""), content) << prefix;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace ozr
