@@ -2,11 +2,15 @@
 // texts are filled, counting every region back from the end of the file.
 #include "archive/open_archive.h"
 
+#include <memory>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "archive/failure.h"
 #include "archive/little_endian.h"
+#include "archive/signed_image.h"
+#include "platform/file_prefix.h"
 #include "platform/sequential_reader.h"
 #include "ui/size_text.h"
 #include "ui/texts.h"
@@ -97,6 +101,49 @@ void ReadRegions(ReadableFile& file, ArchiveSession& session, ArchiveView& view)
   if (header.notEncrypted == 1) view.DisableControl(kPasswordField);
 }
 
+// Opening through a dialog that shows nothing: trying where an archive might end.
+class DiscardingView final : public ArchiveView {
+ public:
+  void SetControlText(ControlId, const std::u16string&) override {}
+  void SetCaption(const std::u16string&) override {}
+  void AppendListItem(const std::u16string&) override {}
+  void DisableControl(ControlId) override {}
+  MessageAnswer ShowMessage(const Message&) override { return kIdOk; }
+  void EndDialog(int) override {}
+};
+
+// Whether the first `end` bytes of `file` hold an archive that opens completely.
+bool OpensAsArchive(ReadableFile& file, uint64_t end) {
+  FilePrefix prefix(file, end);
+  SequentialReader reader(prefix);
+  ArchiveSession scratch;
+  DiscardingView view;
+  try {
+    ReadRegions(reader, scratch, view);
+    return true;
+  } catch (const Failure&) {
+    return false;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+// Where the archive of a signed executable ends: in front of the certificate table and the zero
+// bytes a signer may have padded with. The trailer's own last bytes are often zero too, so each
+// candidate end is tried, and one is taken only when no other also opens. Nothing for a file
+// without a sound certificate table.
+std::optional<uint64_t> SignedArchiveEnd(ReadableFile& file) {
+  const std::optional<CertificateTable> table = FindCertificateTable(file);
+  if (!table) return std::nullopt;
+  std::optional<uint64_t> found;
+  for (const uint64_t end : PaddedEnds(file, *table)) {
+    if (!OpensAsArchive(file, end)) continue;
+    if (found) return std::nullopt;
+    found = end;
+  }
+  return found;
+}
+
 }  // namespace
 
 bool OpenArchive(std::u16string& path, ArchiveSession& session, FileSystem& files,
@@ -113,6 +160,10 @@ bool OpenArchive(std::u16string& path, ArchiveSession& session, FileSystem& file
     view.SetControlText(kDestinationFolder, path);
   }
 
+  // A signed executable's archive is read as if the file ended there, the extraction included.
+  if (const std::optional<uint64_t> end = SignedArchiveEnd(*session.file)) {
+    session.file = std::make_unique<FilePrefix>(std::move(session.file), *end);
+  }
   // The regions are read through a buffer: the directory is many small reads in a row.
   SequentialReader file(*session.file);
   try {

@@ -16,6 +16,8 @@ namespace ozr {
 //   done so far (file open, earlier entries and their list items) for the caller to clear.
 // - Success: returns true with `session` and the dialog filled.
 // Once the file is open, `path` is cut behind its last "\" (the folder, with its final "\").
+// A signed executable (a sound certificate table at its end) is read as if the file ended where
+// its archive ends, in front of the table; `session.file` then reads no further than that.
 bool OpenArchive(std::u16string& path, ArchiveSession& session, FileSystem& files,
                  ArchiveView& view);
 
