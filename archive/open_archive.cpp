@@ -115,11 +115,10 @@ class DiscardingView final : public ArchiveView {
 // Whether the first `end` bytes of `file` hold an archive that opens completely.
 bool OpensAsArchive(ReadableFile& file, uint64_t end) {
   FilePrefix prefix(file, end);
-  SequentialReader reader(prefix);
   ArchiveSession scratch;
   DiscardingView view;
   try {
-    ReadRegions(reader, scratch, view);
+    ReadRegions(prefix, scratch, view);
     return true;
   } catch (const Failure&) {
     return false;
@@ -135,9 +134,11 @@ bool OpensAsArchive(ReadableFile& file, uint64_t end) {
 std::optional<uint64_t> SignedArchiveEnd(ReadableFile& file) {
   const std::optional<CertificateTable> table = FindCertificateTable(file);
   if (!table) return std::nullopt;
+  // One buffer serves every candidate: they read the same regions, give or take a few bytes.
+  SequentialReader buffered(file);
   std::optional<uint64_t> found;
   for (const uint64_t end : PaddedEnds(file, *table)) {
-    if (!OpensAsArchive(file, end)) continue;
+    if (!OpensAsArchive(buffered, end)) continue;
     if (found) return std::nullopt;
     found = end;
   }
