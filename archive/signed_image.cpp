@@ -17,6 +17,9 @@ constexpr size_t kFileHeaderSize = 20;
 constexpr size_t kOptionalHeaderAt = kSignatureSize + kFileHeaderSize;
 constexpr uint16_t kPe32Magic = 0x10B;
 constexpr uint16_t kPe32PlusMagic = 0x20B;
+// Where the data directories start in the optional header, behind NumberOfRvaAndSizes.
+constexpr size_t kPe32Directories = 96;
+constexpr size_t kPe32PlusDirectories = 112;
 constexpr size_t kSizeOfHeadersAt = 60;
 constexpr size_t kCheckSumAt = 64;
 constexpr size_t kSecurityIndex = 4;
@@ -42,7 +45,8 @@ std::optional<CertificateTable> FindCertificateTable(ReadableFile& file) {
 
   // Signature, file header and the optional header up to the end of the security entry, which
   // lies furthest out in the PE32+ layout.
-  uint8_t pe[kOptionalHeaderAt + 112 + (kSecurityIndex + 1) * kDirectoryEntrySize] = {};
+  uint8_t pe[kOptionalHeaderAt + kPe32PlusDirectories +
+             (kSecurityIndex + 1) * kDirectoryEntrySize] = {};
   if (peAt > size) return std::nullopt;
   file.Seek(peAt);
   const size_t got = file.Read(pe, static_cast<size_t>(std::min<uint64_t>(sizeof pe, size - peAt)));
@@ -52,13 +56,13 @@ std::optional<CertificateTable> FindCertificateTable(ReadableFile& file) {
   const uint16_t optionalSize = LoadU16(pe + kSignatureSize + 16);
   const uint8_t* optional = pe + kOptionalHeaderAt;
 
-  size_t directoriesAt = 0;  // inside the optional header, behind NumberOfRvaAndSizes
+  size_t directoriesAt = 0;
   switch (LoadU16(optional)) {
     case kPe32Magic:
-      directoriesAt = 96;
+      directoriesAt = kPe32Directories;
       break;
     case kPe32PlusMagic:
-      directoriesAt = 112;
+      directoriesAt = kPe32PlusDirectories;
       break;
     default:
       return std::nullopt;
