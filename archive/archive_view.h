@@ -3,19 +3,26 @@
 
 #include <string>
 
-#include "ui/control_ids.h"
-#include "ui/message.h"
+#include "base/message.h"
 
 namespace ozr {
 
 class ArchiveView {
  public:
   virtual ~ArchiveView() = default;
-  virtual void SetControlText(ControlId control, const std::u16string& text) = 0;
-  virtual void SetCaption(const std::u16string& text) = 0;
-  // Appends one item at the end of the entry list, which is never sorted.
-  virtual void AppendListItem(const std::u16string& text) = 0;
-  virtual void DisableControl(ControlId control) = 0;
+  // The folder of the archive's file, ending with "\": where entries go unless the user says
+  // otherwise.
+  virtual void ShowDestinationFolder(const std::u16string& folder) = 0;
+  virtual void ShowComment(const std::u16string& text) = 0;
+  // The archive's title, which is the dialog's caption.
+  virtual void ShowTitle(const std::u16string& text) = 0;
+  // "В архиве файлов: …" and "Степень сжатия: …".
+  virtual void ShowSummary(const std::u16string& line) = 0;
+  virtual void ShowLevel(const std::u16string& line) = 0;
+  // Appends one entry's line at the end of the entry list, which is never sorted.
+  virtual void AppendEntryLine(const std::u16string& line) = 0;
+  // The archive needs no password: the password field is disabled.
+  virtual void DisablePassword() = 0;
   // Shows a modal message box and returns the answer.
   virtual MessageAnswer ShowMessage(const Message& message) = 0;
   // Ends the dialog with `result`; it is not shown (again) afterwards.

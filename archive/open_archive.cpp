@@ -7,19 +7,19 @@
 #include <optional>
 #include <vector>
 
-#include "archive/failure.h"
-#include "archive/little_endian.h"
 #include "archive/signed_image.h"
+#include "base/failure.h"
+#include "base/little_endian.h"
+#include "base/size_text.h"
+#include "base/texts.h"
 #include "platform/file_prefix.h"
 #include "platform/sequential_reader.h"
-#include "ui/size_text.h"
-#include "ui/texts.h"
 
 namespace ozr {
 
 namespace {
 
-[[noreturn]] void FailRead() { throw Failure(text::kArchiveReadFailed); }
+[[noreturn]] void FailRead() { throw Failure(MessageCode::kArchiveReadFailed); }
 
 void ReadExactly(ReadableFile& file, uint8_t* buffer, size_t count) {
   if (file.Read(buffer, count) != count) FailRead();
@@ -46,68 +46,94 @@ void AddChecked(uint64_t& sum, uint64_t value) {
   sum += value;
 }
 
-// Steps from the file size on: trailer, header block, directory, totals.
-void ReadRegions(ReadableFile& file, ArchiveSession& session, ArchiveView& view) {
-  const uint64_t size = file.Size();
-  session.fileSize = size;
-
-  uint8_t trailerBytes[kTrailerSize];
+// The last 8 bytes: the distances of the header and the directory from the end of the file.
+void ReadTrailer(ReadableFile& file, ArchiveSession& session) {
+  const uint64_t size = session.fileSize;
+  uint8_t bytes[kTrailerSize];
   file.Seek(size - kTrailerSize);  // wraps for a tiny file; the read then comes up short
-  ReadExactly(file, trailerBytes, kTrailerSize);
-  session.trailer = ParseTrailer(trailerBytes);
-  const ArchiveTrailer& trailer = session.trailer;
-  if (trailer.headerDistance > size || trailer.directoryDistance > size) FailRead();
+  ReadExactly(file, bytes, kTrailerSize);
+  session.trailer = ParseTrailer(bytes);
+  if (session.trailer.headerDistance > size || session.trailer.directoryDistance > size) FailRead();
+}
 
-  uint8_t headerBytes[kHeaderSize];
-  file.Seek(size - trailer.headerDistance);
-  ReadExactly(file, headerBytes, kHeaderSize);
-  session.header = ParseHeader(headerBytes);
+// The header, then the comment and the title behind it; the dialog gets its four texts.
+void ReadHeaderBlock(ReadableFile& file, ArchiveSession& session, ArchiveView& view) {
+  uint8_t bytes[kHeaderSize];
+  file.Seek(session.fileSize - session.trailer.headerDistance);
+  ReadExactly(file, bytes, kHeaderSize);
+  session.header = ParseHeader(bytes);
   const ArchiveHeader& header = session.header;
   if (header.commentLength > kMaxCommentLength) FailRead();
   // Compares a count of units with a count of bytes, as archives have always been checked.
-  if (header.commentLength > trailer.headerDistance) FailRead();
+  if (header.commentLength > session.trailer.headerDistance) FailRead();
   if (header.compressionLevel > kMaxCompressionLevel) FailRead();
   if (header.titleLength > kMaxTitleLength || header.titleLength == 0) FailRead();
   if (header.totalPackedSize == 0 || header.totalUnpackedSize == 0) FailRead();
 
-  view.SetControlText(kCommentBox, ReadText(file, header.commentLength));
-  view.SetCaption(ReadText(file, header.titleLength));
-  view.SetControlText(kSummaryLine, FormatSummaryLine(header.entryCount, header.totalUnpackedSize,
-                                                      header.totalPackedSize));
-  view.SetControlText(kLevelLine, FormatLevelLine(header.compressionLevel));
+  view.ShowComment(ReadText(file, header.commentLength));
+  view.ShowTitle(ReadText(file, header.titleLength));
+  view.ShowSummary(
+      FormatSummaryLine(header.entryCount, header.totalUnpackedSize, header.totalPackedSize));
+  view.ShowLevel(FormatLevelLine(header.compressionLevel));
+}
 
-  file.Seek(size - trailer.directoryDistance);
-  uint64_t packedSum = 0;
-  uint64_t unpackedSum = 0;
-  for (uint32_t i = 0; i < header.entryCount; ++i) {
-    uint8_t recordBytes[kEntryRecordSize];
-    ReadExactly(file, recordBytes, kEntryRecordSize);
-    const EntryRecord record = ParseEntryRecord(recordBytes);
+// Sizes summed over the directory, for the check against the header's totals.
+struct DirectoryTotals {
+  uint64_t packed = 0;
+  uint64_t unpacked = 0;
+};
+
+// Every EntryRecord and name into the catalogue, one list line each.
+DirectoryTotals ReadDirectory(ReadableFile& file, ArchiveSession& session, ArchiveView& view) {
+  file.Seek(session.fileSize - session.trailer.directoryDistance);
+  DirectoryTotals totals;
+  for (uint32_t i = 0; i < session.header.entryCount; ++i) {
+    uint8_t bytes[kEntryRecordSize];
+    ReadExactly(file, bytes, kEntryRecordSize);
+    const EntryRecord record = ParseEntryRecord(bytes);
     if (record.nameLength > kMaxNameLength) FailRead();
     if (record.packedSize == 0 || record.unpackedSize == 0) FailRead();
-    CatalogEntry entry{ReadText(file, record.nameLength), record, packedSum};
+    CatalogEntry entry{ReadText(file, record.nameLength), record, totals.packed};
     const std::u16string line = FormatEntryLine(entry.name, record.unpackedSize, record.packedSize);
     // Summed before the entry is stored, so that a failure leaves entries and items equal.
-    AddChecked(packedSum, record.packedSize);
-    AddChecked(unpackedSum, record.unpackedSize);
+    AddChecked(totals.packed, record.packedSize);
+    AddChecked(totals.unpacked, record.unpackedSize);
     session.catalog.emplace(i, std::move(entry));
-    view.AppendListItem(line);
+    view.AppendEntryLine(line);
   }
+  return totals;
+}
 
-  if (packedSum != header.totalPackedSize || unpackedSum != header.totalUnpackedSize) FailRead();
+void CheckTotals(const ArchiveSession& session, const DirectoryTotals& totals) {
+  const ArchiveHeader& header = session.header;
+  if (totals.packed != header.totalPackedSize || totals.unpacked != header.totalUnpackedSize) {
+    FailRead();
+  }
   // The data area must lie inside the file, or entries would be read from wrapped positions.
-  if (header.totalPackedSize > size - trailer.directoryDistance) FailRead();
+  if (header.totalPackedSize > session.fileSize - session.trailer.directoryDistance) FailRead();
+}
 
-  if (header.notEncrypted == 1) view.DisableControl(kPasswordField);
+// Steps from the file size on: trailer, header block, directory, totals.
+void ReadRegions(ReadableFile& file, ArchiveSession& session, ArchiveView& view) {
+  session.fileSize = file.Size();
+  ReadTrailer(file, session);
+  ReadHeaderBlock(file, session, view);
+  CheckTotals(session, ReadDirectory(file, session, view));
+  // Only the value 1 disables the field; archives with other nonzero values have always left it
+  // enabled, although they are not encrypted either.
+  if (session.header.notEncrypted == 1) view.DisablePassword();
 }
 
 // Opening through a dialog that shows nothing: trying where an archive might end.
 class DiscardingView final : public ArchiveView {
  public:
-  void SetControlText(ControlId, const std::u16string&) override {}
-  void SetCaption(const std::u16string&) override {}
-  void AppendListItem(const std::u16string&) override {}
-  void DisableControl(ControlId) override {}
+  void ShowDestinationFolder(const std::u16string&) override {}
+  void ShowComment(const std::u16string&) override {}
+  void ShowTitle(const std::u16string&) override {}
+  void ShowSummary(const std::u16string&) override {}
+  void ShowLevel(const std::u16string&) override {}
+  void AppendEntryLine(const std::u16string&) override {}
+  void DisablePassword() override {}
   MessageAnswer ShowMessage(const Message&) override { return kIdOk; }
   void EndDialog(int) override {}
 };
@@ -147,19 +173,19 @@ std::optional<uint64_t> SignedArchiveEnd(ReadableFile& file) {
 
 }  // namespace
 
-bool OpenArchive(std::u16string& path, ArchiveSession& session, FileSystem& files,
+bool OpenArchive(const std::u16string& path, ArchiveSession& session, FileSystem& files,
                  ArchiveView& view) {
   session.file = files.OpenForReading(path);
   if (!session.file) {
-    view.ShowMessage({text::kOpenFailed, text::kCaptionError, kMbIconError, false});
+    Message message(MessageCode::kOpenFailed, text::kCaptionError, kMbIconError);
+    message.ownedByDialog = false;
+    message.detail = files.FailureReason();
+    view.ShowMessage(message);
     view.EndDialog(0);
     return false;
   }
   const size_t slash = path.rfind(u'\\');
-  if (slash != std::u16string::npos) {
-    path.resize(slash + 1);
-    view.SetControlText(kDestinationFolder, path);
-  }
+  if (slash != std::u16string::npos) view.ShowDestinationFolder(path.substr(0, slash + 1));
 
   // A signed executable's archive is read as if the file ended there, the extraction included.
   if (const std::optional<uint64_t> end = SignedArchiveEnd(*session.file)) {

@@ -15,10 +15,11 @@ namespace ozr {
 // - A short read or a broken limit: throws Failure("Ошибка при чтении архива."), leaving what was
 //   done so far (file open, earlier entries and their list items) for the caller to clear.
 // - Success: returns true with `session` and the dialog filled.
-// Once the file is open, `path` is cut behind its last "\" (the folder, with its final "\").
+// Once the file is open, the dialog's destination becomes the folder of `path`: up to its last
+// "\", that included (none for a path without one).
 // A signed executable (a sound certificate table at its end) is read as if the file ended where
 // its archive ends, in front of the table; `session.file` then reads no further than that.
-bool OpenArchive(std::u16string& path, ArchiveSession& session, FileSystem& files,
+bool OpenArchive(const std::u16string& path, ArchiveSession& session, FileSystem& files,
                  ArchiveView& view);
 
 }  // namespace ozr

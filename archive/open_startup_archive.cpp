@@ -1,48 +1,49 @@
 // The start-up sequence: a self-extracting copy opens itself, the plain program asks for a file.
 #include "archive/open_startup_archive.h"
 
-#include "archive/failure.h"
 #include "archive/open_archive.h"
-#include "ui/texts.h"
+#include "base/failure.h"
+#include "base/texts.h"
 
 namespace ozr {
 
 namespace {
 
 // The second attempt. A failure here ends the dialog; its text, if any, is shown first.
-bool OpenChosenArchive(std::u16string& path, ArchiveSession& session, FileSystem& files,
-                       StartupView& view) {
-  if (!view.ChooseArchive(path)) throw Failure(u"");
+bool OpenChosenArchive(ArchiveSession& session, FileSystem& files, StartupView& view) {
+  std::u16string path;
+  if (!view.ChooseArchive(path)) throw Failure::ChoiceCancelled();
   return OpenArchive(path, session, files, view);
 }
 
 }  // namespace
 
-bool OpenStartupArchive(const std::u16string& ownPath, ArchiveSession& session, FileSystem& files,
-                        StartupView& view) {
-  std::u16string path = ownPath;
+StartupResult OpenStartupArchive(const std::u16string& ownPath, ArchiveSession& session,
+                                 FileSystem& files, StartupView& view) {
   bool opened = false;
   try {
-    opened = OpenArchive(path, session, files, view);
+    opened = OpenArchive(ownPath, session, files, view);
   } catch (const Failure&) {
     // The plain program carries no archive: that is the normal case, not an error to show.
     view.ClearEntryList();
     session.Clear();
     try {
-      opened = OpenChosenArchive(path, session, files, view);
+      opened = OpenChosenArchive(session, files, view);
     } catch (const Failure& failure) {
       if (!failure.silent()) {
-        view.ShowMessage({failure.text(), text::kCaptionError, kMbIconError, false});
+        Message message = failure.ToMessage(text::kCaptionError, kMbIconError);
+        message.ownedByDialog = false;
+        view.ShowMessage(message);
       }
       view.EndDialog(0);
-      return true;
+      return StartupResult::kChoiceFailed;
     }
   }
   // A file that could not be opened has ended the dialog already; there is nothing to finish.
-  if (!opened) return false;
+  if (!opened) return StartupResult::kOpenFailed;
   view.LimitPasswordLength(kMaxPasswordLength);
   view.FitListExtent();
-  return false;
+  return StartupResult::kOpened;
 }
 
 }  // namespace ozr

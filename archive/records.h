@@ -19,6 +19,9 @@ inline constexpr uint32_t kMaxCommentLength = 255;
 inline constexpr uint32_t kMaxTitleLength = 64;
 inline constexpr uint16_t kMaxCompressionLevel = 9;
 inline constexpr uint32_t kMaxNameLength = 260;
+// The most UTF-16 units a password may have: the unpacker's field holds no more, so no archive
+// can need a longer one.
+inline constexpr uint32_t kMaxPasswordLength = 16;
 
 // The last 8 bytes of an archive: distances back from the end of the file.
 struct ArchiveTrailer {

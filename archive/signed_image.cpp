@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "archive/little_endian.h"
+#include "base/little_endian.h"
 
 namespace ozr {
 

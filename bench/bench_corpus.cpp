@@ -5,9 +5,9 @@
 #include <optional>
 #include <stdexcept>
 
-#include "archive/failure.h"
 #include "archive/open_archive.h"
-#include "extract/decode_chunk.h"
+#include "base/failure.h"
+#include "codec/decode_chunk.h"
 #include "pack/archive_writer.h"
 
 namespace ozr::bench {
@@ -18,11 +18,14 @@ namespace {
 
 class SilentView : public ArchiveView {
  public:
-  void SetControlText(ControlId, const std::u16string&) override {}
-  void SetCaption(const std::u16string&) override {}
-  void AppendListItem(const std::u16string&) override {}
-  void DisableControl(ControlId) override {}
-  MessageAnswer ShowMessage(const Message& message) override { throw Failure(message.text); }
+  void ShowDestinationFolder(const std::u16string&) override {}
+  void ShowComment(const std::u16string&) override {}
+  void ShowTitle(const std::u16string&) override {}
+  void ShowSummary(const std::u16string&) override {}
+  void ShowLevel(const std::u16string&) override {}
+  void AppendEntryLine(const std::u16string&) override {}
+  void DisablePassword() override {}
+  MessageAnswer ShowMessage(const Message& message) override { throw Failure(message.code); }
   void EndDialog(int) override {}
 };
 
@@ -43,42 +46,44 @@ void PackFolderOnce(const fs::path& folder, const fs::path& archive) {
   }
   PackOptions options;
   options.title = u"Бенчмарк";
-  options.notEncrypted = 0;
+  options.encrypted = true;
   options.password = kPassword;
   options.compressionLevel = 6;
   auto files_ = NativeFileSystem();
-  const fs::path partial = archive.string() + ".partial";
+  std::u16string partial;
   {
-    auto out = files_->CreateForWriting(partial.u16string());
-    if (!out) throw std::runtime_error("cannot create " + partial.string());
+    auto out = files_->CreateTemporaryBeside(archive.u16string(), partial);
+    if (!out) throw std::runtime_error("cannot create a file beside " + archive.string());
     WriteArchive(entries, options, files_.get(), *out);
-    if (!out->Close()) throw std::runtime_error("cannot write " + partial.string());
+    if (!out->Close()) throw std::runtime_error("cannot write " + archive.string());
   }
-  fs::rename(partial, archive);
+  if (!files_->MoveReplacing(partial, archive.u16string())) {
+    throw std::runtime_error("cannot move the archive to " + archive.string());
+  }
 }
 
 void OpenNative(const fs::path& archive, ArchiveSession& session) {
   auto files = NativeFileSystem();
   SilentView view;
-  std::u16string path = archive.u16string();
-  if (!OpenArchive(path, session, *files, view)) throw std::runtime_error("cannot open archive");
+  if (!OpenArchive(archive.u16string(), session, *files, view))
+    throw std::runtime_error("cannot open archive");
 }
 
 DecryptedFrames LoadFrames(ArchiveSession& session) {
   DecryptedFrames frames;
-  std::optional<ExtractionKey> key;
-  if (session.header.encrypted()) key.emplace(DeriveExtractionKey(kPassword));
+  std::optional<ArchiveKey> key;
+  if (session.header.encrypted()) key.emplace(DeriveArchiveKey(kPassword));
   ChunkBuffer input, output;
   for (const auto& [index, entry] : session.catalog) {
     session.file->Seek(session.DataAreaPosition() + entry.streamOffset);
     uint64_t consumed = 0;
     while (consumed < entry.record.packedSize) {
       // Decodes the frame once to learn its decrypted payload, which stays in the input buffer.
-      const DecodedChunk chunk = DecodeChunk(*session.file, key ? &*key : nullptr,
+      const FrameLengths frame = DecodeChunk(*session.file, key ? &*key : nullptr,
                                              entry.record.packedSize, consumed, input, output);
-      frames.streams.emplace_back(input.data(), input.data() + chunk.payloadLength);
-      frames.inflatedBytes += chunk.inflatedLength;
-      consumed += chunk.storedLength + kFrameOverhead;
+      frames.streams.emplace_back(input.data(), input.data() + frame.payloadLength);
+      frames.inflatedBytes += frame.inflatedLength;
+      consumed += frame.storedLength + kFrameOverhead;
     }
   }
   return frames;

@@ -1,22 +1,11 @@
-// Questions are told apart by the fixed text around their "%s".
+// Questions are told apart by their message codes.
 #include "cli/answer_policy.h"
 
 #include <string>
 
-#include "ui/texts.h"
-
 namespace ozr::cli {
 
 namespace {
-
-bool Matches(std::u16string_view text, std::u16string_view pattern) {
-  const size_t at = pattern.find(u"%s");
-  if (at == std::u16string_view::npos) return text == pattern;
-  const std::u16string_view before = pattern.substr(0, at);
-  const std::u16string_view after = pattern.substr(at + 2);
-  return text.size() >= before.size() + after.size() && text.substr(0, before.size()) == before &&
-         text.substr(text.size() - after.size()) == after;
-}
 
 char16_t Lower(char16_t unit) {
   if (unit >= u'A' && unit <= u'Z') return static_cast<char16_t>(unit + 0x20);
@@ -26,27 +15,19 @@ char16_t Lower(char16_t unit) {
 
 }  // namespace
 
-Question ClassifyQuestion(std::u16string_view text) {
-  if (Matches(text, ozr::text::kFileExists)) return Question::kOverwrite;
-  if (Matches(text, ozr::text::kCreateDirectoryFailed)) return Question::kDirectoryFailed;
-  if (Matches(text, ozr::text::kCreateFileFailed)) return Question::kFileFailed;
-  if (Matches(text, ozr::text::kUnsafeEntryName)) return Question::kUnsafeName;
-  return Question::kOther;
-}
-
-std::optional<MessageAnswer> AutomaticAnswer(Question question, OverwriteMode overwrite,
+std::optional<MessageAnswer> AutomaticAnswer(MessageCode question, OverwriteMode overwrite,
                                              bool canAsk) {
-  if (question == Question::kOverwrite) {
+  if (question == MessageCode::kFileExists) {
     if (overwrite == OverwriteMode::kYes) return kIdYes;
     if (overwrite == OverwriteMode::kNo || !canAsk) return kIdNo;
     return std::nullopt;
   }
   if (canAsk) return std::nullopt;
-  return question == Question::kUnsafeName ? kIdNo : kIdYes;
+  return question == MessageCode::kUnsafeEntryName ? kIdNo : kIdYes;
 }
 
-bool ReportAutomaticAnswer(Question question, MessageAnswer answer) {
-  return !(question == Question::kOverwrite && answer == kIdYes);
+bool ReportAutomaticAnswer(MessageCode question, MessageAnswer answer) {
+  return !(question == MessageCode::kFileExists && answer == kIdYes);
 }
 
 std::optional<MessageAnswer> ParseAnswer(std::u16string_view typed) {

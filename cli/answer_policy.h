@@ -5,31 +5,21 @@
 #include <optional>
 #include <string_view>
 
+#include "base/message.h"
 #include "cli/arguments.h"
-#include "ui/message.h"
 
 namespace ozr::cli {
 
-enum class Question {
-  kOverwrite,        // "Файл %s уже существует.\r\nПерезаписать?"
-  kDirectoryFailed,  // "Не удалось создать директорию %s.\r\nПрервать распаковку?"
-  kFileFailed,  // "Не удалось создать файл %s.\r\nПрервать распаковку?"
-  kUnsafeName,  // "Недопустимое имя файла в архиве: %s.\r\nПрервать распаковку?"
-  kOther,
-};
-
-// Recognises a question by its text, the only thing the job's message carries.
-Question ClassifyQuestion(std::u16string_view text);
-
-// The answer given without asking, or nothing when the user is to be asked. `canAsk` is true when
-// a terminal is attached and Ctrl+C has not been pressed. Without a terminal an existing file is
-// kept, a question offering to stop stops, except for an unsafe name, which skips the entry.
-std::optional<MessageAnswer> AutomaticAnswer(Question question, OverwriteMode overwrite,
+// The answer to the question with code `question` given without asking, or nothing when the user
+// is to be asked. `canAsk` is true when a terminal is attached and Ctrl+C has not been pressed.
+// Without a terminal an existing file (kFileExists) is kept, a question offering to stop stops,
+// except for an unsafe name (kUnsafeEntryName), which skips the entry.
+std::optional<MessageAnswer> AutomaticAnswer(MessageCode question, OverwriteMode overwrite,
                                              bool canAsk);
 
 // Whether an answer given without asking is worth a line on stderr: everything but a replaced
 // file, which the user asked for with --overwrite yes.
-bool ReportAutomaticAnswer(Question question, MessageAnswer answer);
+bool ReportAutomaticAnswer(MessageCode question, MessageAnswer answer);
 
 // A typed answer: "д", "да", "y", "yes" or "н", "нет", "n", "no", in any case and with blanks
 // around it; nothing for anything else.

@@ -7,16 +7,14 @@
 #include <algorithm>
 
 #include "archive/records.h"
+#include "base/fill_in.h"
+#include "base/texts.h"
+#include "base/utf.h"
 #include "cli/cli_texts.h"
-#include "ui/fill_in.h"
-#include "ui/texts.h"
-#include "ui/utf.h"
 
 namespace ozr::cli {
 
 namespace {
-
-constexpr size_t kMaxPasswordUnits = 16;
 
 struct UsageError {
   std::u16string message;
@@ -130,7 +128,7 @@ std::u16string CommentText(const std::string& typed) {
 }
 
 void CheckPassword(const std::u16string& password) {
-  if (password.size() > kMaxPasswordUnits) throw UsageError{ozr::text::kPackPasswordTooLong};
+  if (password.size() > kMaxPasswordLength) throw UsageError{ozr::text::kPackPasswordTooLong};
 }
 
 void FillReading(const RawCommandLine& raw, const CLI::App* command, Arguments& arguments) {

@@ -1,5 +1,5 @@
 // The texts only the command-line tool shows: help, usage errors, prompts and its own messages.
-// Everything the dialog also shows comes from ui/texts.h unchanged.
+// Everything the dialog also shows comes from base/texts.h unchanged.
 #pragma once
 
 namespace ozr::cli::text {

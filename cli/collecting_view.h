@@ -1,4 +1,4 @@
-// The dialog's texts as opening an archive fills them, kept for `ozr list`, and the one way every
+// The texts opening an archive gives the dialog, kept for `ozr list`, and the one way every
 // command opens its archive.
 #pragma once
 
@@ -14,11 +14,18 @@ namespace ozr::cli {
 
 class CollectingView final : public ArchiveView {
  public:
-  void SetControlText(ControlId control, const std::u16string& text) override;
-  void SetCaption(const std::u16string& text) override { title = text; }
-  void AppendListItem(const std::u16string& text) override { items.push_back(text); }
-  void DisableControl(ControlId) override {}
-  MessageAnswer ShowMessage(const Message& message) override;
+  // The commands choose their own destination folder.
+  void ShowDestinationFolder(const std::u16string&) override {}
+  void ShowComment(const std::u16string& text) override { comment = text; }
+  void ShowTitle(const std::u16string& text) override { title = text; }
+  void ShowSummary(const std::u16string& line) override { summary = line; }
+  void ShowLevel(const std::u16string& line) override { level = line; }
+  void AppendEntryLine(const std::u16string& line) override { items.push_back(line); }
+  void DisablePassword() override {}
+  MessageAnswer ShowMessage(const Message& message) override {
+    messages.push_back(message);
+    return kIdOk;
+  }
   void EndDialog(int) override {}
 
   std::u16string title;
@@ -26,7 +33,7 @@ class CollectingView final : public ArchiveView {
   std::u16string summary;
   std::u16string level;
   std::vector<std::u16string> items;
-  std::vector<std::u16string> messages;  // what opening showed in message boxes
+  std::vector<Message> messages;  // what opening showed in message boxes
 };
 
 // Opens the archive at `path` (a native path) into `session`. False, with the message written to

@@ -13,9 +13,6 @@ class DiscardingFileSystem final : public FileSystem {
   std::unique_ptr<ReadableFile> OpenForReading(const std::u16string& path) override {
     return real_.OpenForReading(path);
   }
-  std::unique_ptr<WritableFile> CreateForWriting(const std::u16string&) override {
-    return std::make_unique<Sink>();
-  }
   std::unique_ptr<WritableFile> CreateTemporaryBeside(const std::u16string& target,
                                                       std::u16string& tempPath) override {
     tempPath = target;
@@ -35,7 +32,6 @@ class DiscardingFileSystem final : public FileSystem {
   class Sink final : public WritableFile {
    public:
     size_t Write(const uint8_t*, size_t count) override { return count; }
-    bool Seek(uint64_t) override { return true; }
     bool Close() override { return true; }
   };
 

@@ -27,4 +27,10 @@ std::u16string DisplayText(std::u16string_view text, bool keepLineBreaks) {
   return shown;
 }
 
+std::u16string DisplayMessage(std::u16string_view text, std::u16string_view detail) {
+  std::u16string shown = DisplayText(text, true);
+  if (!detail.empty()) shown += u"\n(" + DisplayText(detail, false) + u")";
+  return shown;
+}
+
 }  // namespace ozr::cli

@@ -11,4 +11,8 @@ namespace ozr::cli {
 // every line break when not `keepLineBreaks`, becomes U+FFFD.
 std::u16string DisplayText(std::u16string_view text, bool keepLineBreaks);
 
+// A message as the tool shows it: its text, then, when a file operation failed, the operating
+// system's reason in parentheses on a line of its own.
+std::u16string DisplayMessage(std::u16string_view text, std::u16string_view detail);
+
 }  // namespace ozr::cli

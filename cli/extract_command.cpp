@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <string>
 
+#include "base/fill_in.h"
+#include "base/texts.h"
 #include "cli/cli_texts.h"
 #include "cli/collecting_view.h"
 #include "cli/commands.h"
@@ -10,8 +12,6 @@
 #include "cli/native_path.h"
 #include "cli/terminal_dialog.h"
 #include "extract/extraction_job.h"
-#include "ui/fill_in.h"
-#include "ui/texts.h"
 
 namespace ozr::cli {
 

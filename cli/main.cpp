@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "base/utf.h"
 #include "cli/cli_texts.h"
 #include "cli/commands.h"
 #include "cli/program_arguments.h"
-#include "ui/utf.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Windows' std::filesystem holds wchar_t (UTF-16) paths, POSIX's hold bytes taken as UTF-8.
 #include "cli/native_path.h"
 
-#include "ui/utf.h"
+#include "base/utf.h"
 
 namespace ozr::cli {
 

@@ -5,9 +5,12 @@
 #include <optional>
 #include <string>
 
-#include "archive/failure.h"
 #include "archive/records.h"
 #include "archive/signed_image.h"
+#include "base/failure.h"
+#include "base/fill_in.h"
+#include "base/size_text.h"
+#include "base/texts.h"
 #include "cli/cli_texts.h"
 #include "cli/commands.h"
 #include "cli/display_text.h"
@@ -15,9 +18,6 @@
 #include "cli/pack_sources.h"
 #include "cli/progress_line.h"
 #include "pack/archive_writer.h"
-#include "ui/fill_in.h"
-#include "ui/size_text.h"
-#include "ui/texts.h"
 
 namespace ozr::cli {
 
@@ -43,9 +43,9 @@ struct Stub {
 // archive behind it, so its certificate table is left out and its security entry and image
 // checksum are cleared (a zero checksum means none was computed); the finished file can be signed.
 Stub ReadStub(const std::u16string& path, FileSystem& files) {
-  const Failure unreadable(FillIn(ozr::text::kPackSourceReadFailed, path));
   const std::unique_ptr<ReadableFile> file = files.OpenForReading(path);
-  if (!file) throw unreadable;
+  if (!file) throw Failure(MessageCode::kPackSourceReadFailed, path, files.FailureReason());
+  const Failure unreadable(MessageCode::kPackSourceReadFailed, path);
   const std::optional<CertificateTable> table = FindCertificateTable(*file);
   const uint64_t size = table ? table->offset : file->Size();
   if (size > SIZE_MAX) throw unreadable;
@@ -66,7 +66,9 @@ class PendingArchive {
  public:
   PendingArchive(FileSystem& files, const std::u16string& output)
       : files_(files), output_(output), file_(files.CreateTemporaryBeside(output, tempPath_)) {
-    if (!file_) throw Failure(FillIn(text::kCreateOutputFailed, output));
+    if (!file_) {
+      throw Failure::OfTool(FillIn(text::kCreateOutputFailed, output), files.FailureReason());
+    }
   }
   ~PendingArchive() {
     if (!file_) return;
@@ -80,11 +82,12 @@ class PendingArchive {
   WritableFile& file() { return *file_; }
 
   void Commit() {
-    if (!file_->Close()) throw Failure(ozr::text::kWriteFailed);
+    if (!file_->Close()) throw Failure(MessageCode::kWriteFailed, {}, file_->FailureReason());
     file_.reset();
     if (!files_.MoveReplacing(tempPath_, output_)) {
+      const std::u16string reason = files_.FailureReason();
       files_.RemoveFile(tempPath_);
-      throw Failure(FillIn(text::kCreateOutputFailed, output_));
+      throw Failure::OfTool(FillIn(text::kCreateOutputFailed, output_), reason);
     }
   }
 
@@ -101,7 +104,7 @@ PackOptions OptionsOf(const Arguments& arguments) {
   options.comment = arguments.comment;
   options.compressionLevel = arguments.level;
   if (arguments.password) {
-    options.notEncrypted = 0;
+    options.encrypted = true;
     options.password = *arguments.password;
   }
   return options;
@@ -116,7 +119,7 @@ int RunPack(const Arguments& arguments, Console& console, FileSystem& files,
     for (const std::u16string& warning : sources.warnings) {
       console.Write(Stream::kError, DisplayText(warning, false) + u"\n");
     }
-    if (sources.entries.empty()) throw Failure(text::kNothingToPack);
+    if (sources.entries.empty()) throw Failure::OfTool(text::kNothingToPack);
     PackOptions options = OptionsOf(arguments);
     Stub stub;
     if (arguments.sfx) {
@@ -132,12 +135,12 @@ int RunPack(const Arguments& arguments, Console& console, FileSystem& files,
 
     PendingArchive pending(files, arguments.output);
     if (pending.file().Write(stub.bytes.data(), stub.bytes.size()) != stub.bytes.size()) {
-      throw Failure(ozr::text::kWriteFailed);
+      throw Failure(MessageCode::kWriteFailed, {}, pending.file().FailureReason());
     }
     ProgressLine line(console, !arguments.quiet && console.IsTerminal(Stream::kError));
     const PackResult result = WriteArchive(
         sources.entries, options, &files, pending.file(), stub.bytes.size(), [&](uint64_t done) {
-          if (interrupted.load()) throw Failure(u"");
+          if (interrupted.load()) throw Failure::Aborted();
           line.Show(FormatProgress(0, 0, done, sources.totalSize));
         });
     line.Clear();
@@ -150,11 +153,11 @@ int RunPack(const Arguments& arguments, Console& console, FileSystem& files,
     }
     return kExitSuccess;
   } catch (const Failure& failure) {
-    if (failure.silent()) {
+    if (failure.code() == MessageCode::kAborted) {
       console.Write(Stream::kError, std::u16string(text::kInterrupted) + u"\n");
       return kExitInterrupted;
     }
-    console.Write(Stream::kError, DisplayText(failure.text(), true) + u"\n");
+    console.Write(Stream::kError, DisplayMessage(failure.text(), failure.detail()) + u"\n");
     return kExitFailure;
   }
 }

@@ -6,11 +6,11 @@
 #include <filesystem>
 #include <set>
 
-#include "archive/failure.h"
+#include "base/failure.h"
+#include "base/fill_in.h"
+#include "base/texts.h"
 #include "cli/cli_texts.h"
 #include "cli/native_path.h"
-#include "ui/fill_in.h"
-#include "ui/texts.h"
 
 namespace ozr::cli {
 
@@ -27,7 +27,7 @@ struct Found {
 };
 
 [[noreturn]] void FailRead(const fs::path& path) {
-  throw Failure(FillIn(ozr::text::kPackSourceReadFailed, PathText(path)));
+  throw Failure(MessageCode::kPackSourceReadFailed, PathText(path));
 }
 
 // One level of an entry name: the name of a file or folder as the archive will hold it.
@@ -35,7 +35,7 @@ std::u16string NamePart(const fs::path& component, const fs::path& whole) {
   bool faithful = true;
   std::u16string part = PathText(component, &faithful);
   if (!faithful || part.find(u'\\') != std::u16string::npos) {
-    throw Failure(FillIn(text::kUnrepresentableName, PathText(whole)));
+    throw Failure::OfTool(FillIn(text::kUnrepresentableName, PathText(whole)));
   }
   return part;
 }
@@ -140,7 +140,7 @@ class Collector {
   void Append(const std::vector<Found>& found) {
     for (const Found& f : found) {
       std::u16string name = JoinName(f.parts);
-      if (!names_.insert(name).second) throw Failure(FillIn(text::kDuplicateName, name));
+      if (!names_.insert(name).second) throw Failure::OfTool(FillIn(text::kDuplicateName, name));
       list_.entries.push_back({std::move(name), {}, PathText(f.path)});
       list_.totalSize += f.size;
     }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/utf.h"
+#include "base/utf.h"
 
 namespace ozr::cli {
 

@@ -2,15 +2,15 @@
 // bar; questions the policy answers are echoed with their answer, so a log shows what happened.
 #include "cli/terminal_dialog.h"
 
+#include "archive/records.h"
+#include "base/texts.h"
 #include "cli/cli_texts.h"
 #include "cli/display_text.h"
-#include "ui/texts.h"
 
 namespace ozr::cli {
 
 namespace {
 
-constexpr size_t kMaxPasswordUnits = 16;
 constexpr unsigned kButtonsMask = 0xF;
 
 std::u16string AnswerWord(MessageAnswer answer) {
@@ -27,7 +27,7 @@ std::u16string TerminalDialog::ReadPassword() {
   for (;;) {
     std::u16string typed;
     if (!console_.ReadSecret(text::kPasswordPrompt, typed)) return {};
-    if (typed.size() <= kMaxPasswordUnits) return typed;
+    if (typed.size() <= kMaxPasswordLength) return typed;
     console_.Write(Stream::kError, std::u16string(ozr::text::kPackPasswordTooLong) + u"\n");
   }
 }
@@ -57,23 +57,21 @@ void TerminalDialog::Redraw() {
 
 MessageAnswer TerminalDialog::ShowMessage(const Message& message) {
   line_.Clear();
-  const std::u16string shown = DisplayText(message.text, true);
-  if ((message.flags & kButtonsMask) == kMbYesNo) {
-    return Answer(shown, ClassifyQuestion(message.text));
-  }
-  if (message.caption == ozr::text::kCaptionSuccess) {
+  const std::u16string shown = DisplayMessage(message.text, message.detail);
+  if ((message.flags & kButtonsMask) == kMbYesNo) return Answer(shown, message.code);
+  if (message.code == MessageCode::kExtractionSucceeded) {
     if (!settings_.quiet) {
       const std::u16string& success = settings_.successText.empty() ? shown : settings_.successText;
       console_.Write(Stream::kOutput, success + u"\n");
     }
-  } else if (!(interrupted_.load() && message.text == ozr::text::kEnterPassword)) {
+  } else if (!(interrupted_.load() && message.code == MessageCode::kEnterPassword)) {
     // (A password prompt left with Ctrl+C is no forgotten password.)
     console_.Write(Stream::kError, shown + u"\n");
   }
   return kIdOk;
 }
 
-MessageAnswer TerminalDialog::Answer(const std::u16string& shown, Question question) {
+MessageAnswer TerminalDialog::Answer(const std::u16string& shown, MessageCode question) {
   const bool canAsk = settings_.canAsk && !interrupted_.load();
   if (const auto answer = AutomaticAnswer(question, settings_.overwrite, canAsk)) {
     if (ReportAutomaticAnswer(question, *answer)) {

@@ -47,7 +47,7 @@ class TerminalDialog final : public ExtractionDialog {
   void ResetProgress() override;
 
  private:
-  MessageAnswer Answer(const std::u16string& shown, Question question);
+  MessageAnswer Answer(const std::u16string& shown, MessageCode question);
   void Redraw();
 
   Console& console_;

@@ -7,15 +7,15 @@
 #include <string>
 #include <vector>
 
-#include "ui/control_ids.h"
-#include "ui/message.h"
+#include "base/control_ids.h"
+#include "base/message.h"
 
 namespace ozr {
 
 class ExtractionDialog {
  public:
   virtual ~ExtractionDialog() = default;
-  // The password as typed, at most 16 UTF-16 units.
+  // The password as typed, at most kMaxPasswordLength UTF-16 units.
   virtual std::u16string ReadPassword() = 0;
   // The selected list item indices (which are catalogue indices), ascending.
   virtual std::vector<int32_t> SelectedIndices() = 0;

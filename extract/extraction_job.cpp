@@ -1,29 +1,28 @@
 // The extraction job: password, key, selection, then entry by entry the folders, the overwrite
-// question, the chunks and the checksum, with one stop path for each way a job can end early.
+// question, the frames and the checksum, with one stop path for each way a job can end early.
 // Output goes to a temporary file beside the target and replaces it only once its checksum
 // matched, so neither a failure nor an abort ever destroys a file the user already had.
 #include "extract/extraction_job.h"
 
 #include <optional>
 
-#include "archive/failure.h"
-#include "extract/chunk_sum.h"
+#include "base/failure.h"
+#include "base/texts.h"
+#include "codec/chunk_sum.h"
 #include "extract/entry_name.h"
 #include "extract/frame_pipeline.h"
-#include "ui/fill_in.h"
-#include "ui/texts.h"
 
 namespace ozr {
 
 namespace {
 
 constexpr uint64_t kProgressUnit = 64000;  // packed bytes per step of the entry's bar
-constexpr size_t kMaxPasswordUnits = 16;
 
 // How one entry ended.
-enum class EntryEnd { kDone, kSkipped, kUnsafeSkipped, kQuestionStop, kChunkStop, kMismatchStop };
+enum class EntryEnd { kDone, kSkipped, kUnsafeSkipped, kQuestionStop, kFrameStop, kMismatchStop };
 
-// The entry's output: a temporary file that becomes the target only when committed.
+// The entry's output: a temporary file that becomes the target only when committed. A failed
+// step keeps the operating system's reason.
 class PendingOutput {
  public:
   explicit PendingOutput(FileSystem& files) : files_(files) {}
@@ -33,10 +32,13 @@ class PendingOutput {
 
   bool Create(const std::u16string& target) {
     file_ = files_.CreateTemporaryBeside(target, tempPath_);
+    if (!file_) reason_ = files_.FailureReason();
     return file_ != nullptr;
   }
-  bool Write(const uint8_t* data, uint32_t count) { return file_->Write(data, count) == count; }
-  bool Close() { return file_->Close(); }
+  bool Write(const uint8_t* data, uint32_t count) {
+    return Kept(file_->Write(data, count) == count);
+  }
+  bool Close() { return Kept(file_->Close()); }
   // Closes and deletes the temporary file; the target is untouched.
   void Discard() {
     if (!file_) return;
@@ -48,14 +50,23 @@ class PendingOutput {
   bool Commit(const std::u16string& target) {
     file_.reset();
     if (files_.MoveReplacing(tempPath_, target)) return true;
+    reason_ = files_.FailureReason();
     files_.RemoveFile(tempPath_);
     return false;
   }
+  // Why the latest step failed, in the operating system's words.
+  const std::u16string& reason() const { return reason_; }
 
  private:
+  bool Kept(bool ok) {
+    if (!ok) reason_ = file_->FailureReason();
+    return ok;
+  }
+
   FileSystem& files_;
   std::unique_ptr<WritableFile> file_;
   std::u16string tempPath_;
+  std::u16string reason_;
 };
 
 class Job {
@@ -72,70 +83,39 @@ class Job {
         encrypted_(session.header.encrypted()) {}
 
   JobOutcome Run() {
-    std::u16string password = dialog_.ReadPassword();
-    if (password.size() > kMaxPasswordUnits) password.resize(kMaxPasswordUnits);
-    if (encrypted_ && password.empty()) {
-      dialog_.ShowMessage({text::kEnterPassword, text::kCaptionError, kMbIconWarning});
-      dialog_.SetBusy(false);
-      return Ended(JobEnd::kNoPassword);
-    }
-    if (encrypted_) {
-      try {
-        key_.emplace(DeriveExtractionKey(password));
-      } catch (const Failure& failure) {
-        dialog_.ShowMessage({failure.text(), text::kCaptionErrorBang, kMbOk});
-        dialog_.SetBusy(false);
-        return Ended(JobEnd::kKeyFailed);
-      }
-    }
+    if (const std::optional<JobEnd> refused = MakeKey()) return Ended(*refused);
     const std::vector<int32_t> selection = dialog_.SelectedIndices();
     StartPipeline(selection);
-    dialog_.SetProgressRange(kProgressEntries, selection.size());
-    dialog_.SetProgressPosition(kProgressEntries, 0);
-    dialog_.SetProgressRange(kProgressBytes, 1);
-    dialog_.SetProgressPosition(kProgressBytes, 0);
-
+    SetUpBars(selection.size());
     for (size_t i = 0; i < selection.size(); ++i) {
       dialog_.SetProgressPosition(kProgressEntries, i + 1);
-      switch (ExtractEntry(selection[i], i)) {
-        case EntryEnd::kDone:
-          ++outcome_.written;
-          break;
-        case EntryEnd::kSkipped:
-          ++outcome_.skipped;
-          break;
-        case EntryEnd::kUnsafeSkipped:
-          ++outcome_.unsafeSkipped;
-          break;
-        case EntryEnd::kQuestionStop:
-          ReleaseKey();
-          dialog_.SetBusy(false);
-          dialog_.ResetProgress();
-          return Ended(JobEnd::kQuestionStop);
-        case EntryEnd::kChunkStop:
-          ReleaseKey();
-          if (!stopMessage_.empty()) {
-            dialog_.ShowMessage({stopMessage_, text::kCaptionErrorBang, kMbIconError});
-          }
-          dialog_.SetBusy(false);
-          dialog_.ResetProgress();
-          return Ended(stopMessage_.empty() ? JobEnd::kAborted : JobEnd::kChunkStop);
-        case EntryEnd::kMismatchStop:
-          ReleaseKey();
-          dialog_.ShowMessage({text::kEntrySumMismatch, text::kCaptionErrorBang, kMbIconError});
-          dialog_.SetBusy(false);
-          dialog_.ResetProgress();
-          return Ended(JobEnd::kMismatchStop);
-      }
+      const EntryEnd end = ExtractEntry(selection[i], i);
+      if (!Counted(end)) return Stopped(end);
     }
-    ReleaseKey();
-    dialog_.ResetProgress();
-    dialog_.ShowMessage({text::kExtractionSucceeded, text::kCaptionSuccess, kMbIconInformation});
-    dialog_.SetBusy(false);
-    return Ended(JobEnd::kSucceeded);
+    return Succeeded();
   }
 
  private:
+  // The password and, for an encrypted archive, the key. The end of the job when there is none.
+  std::optional<JobEnd> MakeKey() {
+    std::u16string password = dialog_.ReadPassword();
+    if (password.size() > kMaxPasswordLength) password.resize(kMaxPasswordLength);
+    if (!encrypted_) return std::nullopt;
+    if (password.empty()) {
+      dialog_.ShowMessage({MessageCode::kEnterPassword, text::kCaptionError, kMbIconWarning});
+      dialog_.SetBusy(false);
+      return JobEnd::kNoPassword;
+    }
+    try {
+      key_.emplace(DeriveArchiveKey(password));
+    } catch (const Failure& failure) {
+      dialog_.ShowMessage(failure.ToMessage(text::kCaptionErrorBang, kMbOk));
+      dialog_.SetBusy(false);
+      return JobEnd::kKeyFailed;
+    }
+    return std::nullopt;
+  }
+
   // Decoding of the selected entries that exist, in selection order, on the pipeline's threads.
   void StartPipeline(const std::vector<int32_t>& selection) {
     std::vector<PipelineEntry> entries;
@@ -151,6 +131,57 @@ class Job {
                       tuning_.decoderThreads, tuning_.speculate);
   }
 
+  void SetUpBars(size_t entries) {
+    dialog_.SetProgressRange(kProgressEntries, entries);
+    dialog_.SetProgressPosition(kProgressEntries, 0);
+    dialog_.SetProgressRange(kProgressBytes, 1);
+    dialog_.SetProgressPosition(kProgressBytes, 0);
+  }
+
+  // Counts an entry that went its way; false for an end that stops the job.
+  bool Counted(EntryEnd end) {
+    switch (end) {
+      case EntryEnd::kDone:
+        ++outcome_.written;
+        return true;
+      case EntryEnd::kSkipped:
+        ++outcome_.skipped;
+        return true;
+      case EntryEnd::kUnsafeSkipped:
+        ++outcome_.unsafeSkipped;
+        return true;
+      default:
+        return false;
+    }
+  }
+
+  // The stop paths: each releases the key first and leaves the dialog idle with reset bars.
+  JobOutcome Stopped(EntryEnd end) {
+    ReleaseKey();
+    JobEnd jobEnd = JobEnd::kQuestionStop;  // the user chose to stop: nothing more to say
+    if (end == EntryEnd::kFrameStop && stopFailure_->code() == MessageCode::kAborted) {
+      jobEnd = JobEnd::kAborted;
+    } else if (end == EntryEnd::kFrameStop) {
+      jobEnd = JobEnd::kFrameStop;
+      dialog_.ShowMessage(stopFailure_->ToMessage(text::kCaptionErrorBang, kMbIconError));
+    } else if (end == EntryEnd::kMismatchStop) {
+      jobEnd = JobEnd::kMismatchStop;
+      dialog_.ShowMessage({MessageCode::kEntrySumMismatch, text::kCaptionErrorBang, kMbIconError});
+    }
+    dialog_.SetBusy(false);
+    dialog_.ResetProgress();
+    return Ended(jobEnd);
+  }
+
+  JobOutcome Succeeded() {
+    ReleaseKey();
+    dialog_.ResetProgress();
+    dialog_.ShowMessage(
+        {MessageCode::kExtractionSucceeded, text::kCaptionSuccess, kMbIconInformation});
+    dialog_.SetBusy(false);
+    return Ended(JobEnd::kSucceeded);
+  }
+
   // The pipeline's threads stop before the key they use is destroyed.
   void ReleaseKey() {
     pipeline_.reset();
@@ -162,9 +193,12 @@ class Job {
     return outcome_;
   }
 
-  bool AskToStop(const char16_t* pattern, const std::u16string& argument) {
-    return dialog_.ShowMessage(
-               {FillIn(pattern, argument), text::kCaptionError, kMbYesNo | kMbIconError}) == kIdYes;
+  // A "…Прервать распаковку?" question about `argument`; true when the user chose to stop.
+  bool AskToStop(MessageCode question, const std::u16string& argument,
+                 const std::u16string& reason = {}) {
+    Message message(question, text::kCaptionError, kMbYesNo | kMbIconError, argument);
+    message.detail = reason;
+    return dialog_.ShowMessage(message) == kIdYes;
   }
 
   EntryEnd ExtractEntry(int32_t index, size_t ordinal) {
@@ -178,34 +212,36 @@ class Job {
 
   EntryEnd ExtractPipedEntry(const CatalogEntry& entry, size_t piped) {
     if (!IsSafeEntryName(entry.name, files_.Rules())) {
-      return AskToStop(text::kUnsafeEntryName, entry.name) ? EntryEnd::kQuestionStop
-                                                           : EntryEnd::kUnsafeSkipped;
+      return AskToStop(MessageCode::kUnsafeEntryName, entry.name) ? EntryEnd::kQuestionStop
+                                                                  : EntryEnd::kUnsafeSkipped;
     }
     if (!CreateEntryDirectories(entry.name)) return EntryEnd::kQuestionStop;
 
     const std::u16string path = files_.JoinEntryPath(destination_, entry.name);
     const PathKind existing = files_.QueryPath(path);
     if (existing != PathKind::kMissing &&
-        dialog_.ShowMessage({FillIn(text::kFileExists, path), text::kCaptionError,
-                             kMbYesNo | kMbIconQuestion}) == kIdNo) {
+        dialog_.ShowMessage({MessageCode::kFileExists, text::kCaptionError,
+                             kMbYesNo | kMbIconQuestion, path}) == kIdNo) {
       return EntryEnd::kSkipped;
     }
     PendingOutput output(files_);
     // A folder cannot be replaced by a file, so it is a file that cannot be created.
     if (existing == PathKind::kDirectory || !output.Create(path)) {
-      return AskToStop(text::kCreateFileFailed, path) ? EntryEnd::kQuestionStop
-                                                      : EntryEnd::kSkipped;
+      return AskToStop(MessageCode::kCreateFileFailed, path, output.reason())
+                 ? EntryEnd::kQuestionStop
+                 : EntryEnd::kSkipped;
     }
 
     const EntryRecord record = entry.record;
     dialog_.SetProgressRange(kProgressBytes,
                              std::max<uint64_t>(1, record.packedSize / kProgressUnit));
     dialog_.SetProgressPosition(kProgressBytes, 0);
-    const EntryEnd written = WriteChunks(record, piped, output);
+    const EntryEnd written = WriteFrames(record, piped, output);
     if (written != EntryEnd::kDone) return written;
     if (!output.Commit(path)) {
-      return AskToStop(text::kCreateFileFailed, path) ? EntryEnd::kQuestionStop
-                                                      : EntryEnd::kSkipped;
+      return AskToStop(MessageCode::kCreateFileFailed, path, output.reason())
+                 ? EntryEnd::kQuestionStop
+                 : EntryEnd::kSkipped;
     }
     return EntryEnd::kDone;
   }
@@ -216,13 +252,17 @@ class Job {
       const std::u16string path = files_.JoinEntryPath(destination_, name.substr(0, j));
       const PathKind kind = files_.QueryPath(path);
       if (kind == PathKind::kDirectory) continue;
-      if (kind == PathKind::kMissing && files_.MakeDirectory(path)) continue;
-      if (AskToStop(text::kCreateDirectoryFailed, path)) return false;
+      std::u16string reason;
+      if (kind == PathKind::kMissing) {
+        if (files_.MakeDirectory(path)) continue;
+        reason = files_.FailureReason();
+      }
+      if (AskToStop(MessageCode::kCreateDirectoryFailed, path, reason)) return false;
     }
     return true;
   }
 
-  EntryEnd WriteChunks(const EntryRecord& record, size_t piped, PendingOutput& output) {
+  EntryEnd WriteFrames(const EntryRecord& record, size_t piped, PendingOutput& output) {
     uint64_t remaining = record.packedSize;
     uint32_t outputSum = 0;
     try {
@@ -230,18 +270,20 @@ class Job {
         const DecodedFrame frame = pipeline_->Next(piped);
         outputSum =
             ChunkSumUpdate(outputSum, frame.output, static_cast<int32_t>(frame.inflatedLength));
-        if (abortRequested_.load()) throw Failure(u"");
-        if (!output.Write(frame.output, frame.inflatedLength)) throw Failure(text::kWriteFailed);
+        if (abortRequested_.load()) throw Failure::Aborted();
+        if (!output.Write(frame.output, frame.inflatedLength)) {
+          throw Failure(MessageCode::kWriteFailed, {}, output.reason());
+        }
         remaining -= frame.storedLength + kFrameOverhead;
         dialog_.SetProgressPosition(kProgressBytes,
                                     (record.packedSize - remaining) / kProgressUnit);
         last = frame.last;
       }
-      if (!output.Close()) throw Failure(text::kWriteFailed);
+      if (!output.Close()) throw Failure(MessageCode::kWriteFailed, {}, output.reason());
     } catch (const Failure& failure) {
       output.Discard();
-      stopMessage_ = failure.text();
-      return EntryEnd::kChunkStop;
+      stopFailure_ = failure;
+      return EntryEnd::kFrameStop;
     }
     if (outputSum != record.entrySum) {
       output.Discard();
@@ -257,11 +299,11 @@ class Job {
   FileSystem& files_;
   const JobTuning tuning_;
   const bool encrypted_;
-  std::optional<ExtractionKey> key_;
+  std::optional<ArchiveKey> key_;
   std::optional<FramePipeline> pipeline_;
   static constexpr size_t kNotInPipeline = SIZE_MAX;
-  std::vector<size_t> pipelineIndex_;  // selection ordinal to pipeline entry
-  std::u16string stopMessage_;
+  std::vector<size_t> pipelineIndex_;   // selection ordinal to pipeline entry
+  std::optional<Failure> stopFailure_;  // what ended the entry that stopped the job
   JobOutcome outcome_;
 };
 

@@ -18,7 +18,7 @@ enum class JobEnd {
   kNoPassword,    // encrypted archive, empty password
   kKeyFailed,     // the key could not be made
   kQuestionStop,  // the user answered Yes to a "…Прервать распаковку?" question
-  kChunkStop,     // a chunk failed (read, decryption, checksum, inflation) or a write failed
+  kFrameStop,     // a frame failed (read, decryption, checksum, inflation) or a write failed
   kAborted,       // AbortRequested was seen
   kMismatchStop,  // an entry's OutputSum differed from its entrySum
 };
@@ -38,7 +38,7 @@ struct JobTuning {
 };
 
 // Runs one whole job on the calling thread. `destinationFolder` ends with a separator;
-// `abortRequested` is raised by another thread and tested once per chunk. Ends by calling
+// `abortRequested` is raised by another thread and tested once per frame. Ends by calling
 // dialog.SetBusy(false) on every path.
 JobOutcome ExtractionJob(ArchiveSession& session, const std::u16string& destinationFolder,
                          const std::atomic<bool>& abortRequested, ExtractionDialog& dialog,

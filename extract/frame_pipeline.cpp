@@ -5,11 +5,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
-#include "archive/failure.h"
+#include "base/failure.h"
 #include "platform/sequential_reader.h"
 #include "platform/threads.h"
-#include "ui/texts.h"
 
 namespace ozr {
 
@@ -32,16 +32,15 @@ struct FramePipeline::Slot {
   uint32_t payloadLength = 0;
   uint32_t inflatedLength = 0;
   bool last = false;
-  bool failed = false;
-  std::u16string failure;
+  std::optional<Failure> failure;
 };
 
 struct FramePipeline::Shared {
-  Shared(ReadableFile& archive, ExtractionKey* key, std::vector<PipelineEntry> entries)
+  Shared(ReadableFile& archive, ArchiveKey* key, std::vector<PipelineEntry> entries)
       : reader(archive), key(key), entries(std::move(entries)) {}
 
   SequentialReader reader;
-  ExtractionKey* key;
+  ArchiveKey* key;
   const std::vector<PipelineEntry> entries;
   bool speculate = false;
   std::vector<std::unique_ptr<Slot>> slots;
@@ -89,7 +88,7 @@ struct FramePipeline::Shared {
   Slot& SlotOf(uint64_t seq) { return *slots[seq % slots.size()]; }
 };
 
-FramePipeline::FramePipeline(ReadableFile& archive, ExtractionKey* key,
+FramePipeline::FramePipeline(ReadableFile& archive, ArchiveKey* key,
                              std::vector<PipelineEntry> entries, int threads, bool speculate)
     : shared_(std::make_unique<Shared>(archive, key, std::move(entries))) {
   Shared& s = *shared_;
@@ -132,8 +131,7 @@ bool FramePipeline::ClaimAndRead(size_t& seq) {
   seq = s.nextClaim++;
   slot.state = Slot::State::kClaimed;
   slot.entry = s.readEntry;
-  slot.failed = false;
-  slot.failure.clear();
+  slot.failure.reset();
   slot.decryptedInOrder = false;
   const PipelineEntry& entry = s.entries[s.readEntry];
   if (s.readConsumed == 0) {
@@ -155,8 +153,7 @@ bool FramePipeline::ClaimAndRead(size_t& seq) {
       slot.decryptedOk = s.key->Decrypt(slot.input.data(), slot.payloadLength, slot.stored.final);
     }
   } catch (const Failure& failure) {
-    slot.failed = true;
-    slot.failure = failure.text();
+    slot.failure = failure;
     slot.last = true;
   }
   if (slot.last) {
@@ -167,7 +164,7 @@ bool FramePipeline::ClaimAndRead(size_t& seq) {
 }
 
 void FramePipeline::Decode(Slot& slot, int worker) {
-  if (slot.failed) return;
+  if (slot.failure) return;
   Shared& s = *shared_;
   try {
     uint32_t length = slot.payloadLength;
@@ -176,12 +173,11 @@ void FramePipeline::Decode(Slot& slot, int worker) {
                           ? slot.decryptedOk
                           : s.decryptors[static_cast<size_t>(worker)]->Decrypt(
                                 slot.chain, slot.input.data(), length, slot.stored.final);
-      if (!ok) throw Failure(text::kDecryptFailed);
+      if (!ok) throw Failure(MessageCode::kDecryptFailed);
     }
     slot.inflatedLength = CheckAndInflate(slot.stored, length, slot.input, slot.output);
   } catch (const Failure& failure) {
-    slot.failed = true;
-    slot.failure = failure.text();
+    slot.failure = failure;
   }
 }
 
@@ -230,15 +226,16 @@ DecodedFrame FramePipeline::Next(size_t entry) {
       continue;
     }
     // Without threads nothing else can produce the frame: the entry has no frame left to give.
-    if (s.threads.empty()) throw Failure(text::kChunkReadFailed);
+    if (s.threads.empty()) throw Failure(MessageCode::kFrameReadFailed);
     s.WaitForFrame();
   }
   Slot& head = s.SlotOf(s.nextTake);
-  if (head.entry != entry) throw Failure(text::kChunkReadFailed);  // never: entries come in order
-  if (head.failed) {
-    const std::u16string failure = head.failure;
+  if (head.entry != entry)
+    throw Failure(MessageCode::kFrameReadFailed);  // never: entries come in order
+  if (head.failure) {
+    const Failure failure = *head.failure;
     FreeHead();
-    throw Failure(failure);
+    throw failure;
   }
   s.headTaken = true;
   return {head.stored.storedLength, head.inflatedLength, head.output.data(), head.last};

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "extract/decode_chunk.h"
-#include "extract/extraction_key.h"
+#include "codec/archive_key.h"
+#include "codec/decode_chunk.h"
 #include "platform/file_system.h"
 
 namespace ozr {
@@ -33,7 +33,7 @@ class FramePipeline {
   // How many threads decode. 0 decodes on the job's thread when a frame is asked for.
   // `speculate` lets the threads decode entries before the job reaches them; it needs frames
   // that can be decrypted independently (no key, or a key with a FrameDecryptor).
-  FramePipeline(ReadableFile& archive, ExtractionKey* key, std::vector<PipelineEntry> entries,
+  FramePipeline(ReadableFile& archive, ArchiveKey* key, std::vector<PipelineEntry> entries,
                 int threads, bool speculate);
   // Stops the threads and waits for them; the key is not used afterwards.
   ~FramePipeline();

@@ -1,12 +1,12 @@
 // Fuzz target: a whole extraction of an archive into an in-memory file system, with scripted
-// answers, an abort at a scripted chunk and a disk that may fill up. Input: four script bytes,
+// answers, an abort at a scripted frame and a disk that may fill up. Input: four script bytes,
 // then the archive.
 //   byte 0: bit 0 Windows path rules (else POSIX), bit 1 "a" is a file (else a folder),
 //           bit 2 the wrong password, bit 3 also select two indices that name no entry,
 //           bits 4-5 how the job decodes: the default, on its own thread, one thread, two threads
 //           without decoding ahead;
 //   byte 1: answers to the first eight questions, bit i set for Yes; later ones are No;
-//   byte 2: abort at this chunk of the job (0: never);
+//   byte 2: abort at this frame of the job (0: never);
 //   byte 3: free space in KiB, 0 for 32 MiB (archives may inflate a thousandfold).
 // Whatever the archive holds, nothing is written outside the destination, no file is left open,
 // no temporary file is left and every file there is as it was or a whole entry.
@@ -14,8 +14,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "archive/failure.h"
 #include "archive/open_archive.h"
+#include "base/failure.h"
 #include "extract/extraction_job.h"
 #include "fuzz/fuzz_check.h"
 #include "support/job_invariants.h"
@@ -64,9 +64,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     dialog.answers.push_back((data[1] >> i) & 1 ? ozr::kIdYes : ozr::kIdNo);
   }
   std::atomic<bool> abort{false};
-  int chunks = 0;
+  int frames = 0;
   dialog.onPosition = [&](ozr::ControlId bar, uint64_t) {
-    if (bar == ozr::kProgressBytes && data[2] != 0 && ++chunks == data[2]) abort = true;
+    if (bar == ozr::kProgressBytes && data[2] != 0 && ++frames == data[2]) abort = true;
   };
 
   const ozr::JobOutcome outcome = ozr::ExtractionJob(session, destination, abort, dialog, files);

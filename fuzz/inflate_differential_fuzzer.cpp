@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "extract/inflate.h"
+#include "codec/inflate.h"
 #include "fuzz/deflate_generator.h"
 #include "fuzz/fuzz_check.h"
 
@@ -70,9 +70,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   using Inflater = bool (*)(const uint8_t*, uint32_t, uint8_t*, uint32_t&);
   const Inflater inflaters[] = {ozr::InflateWithZlib, ozr::InflateWithLibdeflate,
-                                ozr::InflateChunk};
+                                ozr::InflateFrame};
   for (const Inflater inflate : inflaters) {
-    // Each decoder writes into a buffer of exactly the limit, as the chunk buffers are.
+    // Each decoder writes into a buffer of exactly the limit, as the ChunkBuffers are.
     std::vector<uint8_t> out(kLimit, 0xA5);
     uint32_t produced = kLimit;
     Check(inflate(stream.data(), length, out.data(), produced) == accepted,

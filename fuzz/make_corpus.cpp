@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/little_endian.h"
+#include "base/little_endian.h"
 #include "pack/archive_writer.h"
 #include "support/deflate_streams.h"
 #include "support/test_archives.h"
@@ -19,7 +19,6 @@ namespace {
 namespace fs = std::filesystem;
 using Data = std::vector<uint8_t>;
 using ozr::PackEntry;
-using ozr::PackOptions;
 using ozr::testing::MixedContent;
 using ozr::testing::NoiseContent;
 
@@ -38,22 +37,22 @@ Data Prefixed(std::initializer_list<uint8_t> prefix, const Data& rest) {
 struct ArchiveSeed {
   std::string name;
   std::vector<PackEntry> entries;
-  PackOptions options;
+  ozr::testing::CraftedOptions options;
   Data prefix;
 };
 
 std::vector<ArchiveSeed> ArchiveSeeds() {
-  PackOptions encrypted = ozr::testing::EncryptedOptions(u"pw", u"Архив");
+  ozr::testing::CraftedOptions encrypted = ozr::testing::EncryptedOptions(u"pw", u"Архив");
   encrypted.comment = u"комментарий";
-  encrypted.chunkSize = 300;
-  PackOptions before = ozr::testing::PlainOptions();
-  before.headerPlacement = ozr::HeaderPlacement::kBeforeData;
-  PackOptions stored = ozr::testing::PlainOptions();
+  encrypted.frameContent = 300;
+  ozr::testing::CraftedOptions before = ozr::testing::PlainOptions();
+  before.headerFirst = true;
+  ozr::testing::CraftedOptions stored = ozr::testing::PlainOptions();
   stored.compressionLevel = 0;
   stored.trailingBytes = 5;
   stored.notEncrypted = 2;
-  PackOptions smallChunks = ozr::testing::EncryptedOptions(u"pw");
-  smallChunks.chunkSize = 64;
+  ozr::testing::CraftedOptions smallFrames = ozr::testing::EncryptedOptions(u"pw");
+  smallFrames.frameContent = 64;
   return {
       {"plain-two-entries",
        {{u"a\\b.txt", ozr::testing::Bytes("nested"), {}}, {u"f.txt", MixedContent(700, 1), {}}},
@@ -92,7 +91,7 @@ std::vector<ArchiveSeed> ArchiveSeeds() {
         {u"f.txt", ozr::testing::Bytes("new"), {}}},
        ozr::testing::PlainOptions(),
        {}},
-      {"tiny-frames", {{u"a\\small.bin", MixedContent(500, 7), {}}}, smallChunks, {}},
+      {"tiny-frames", {{u"a\\small.bin", MixedContent(500, 7), {}}}, smallFrames, {}},
   };
 }
 
@@ -140,7 +139,8 @@ int main(int argc, char** argv) {
   const fs::path root = argv[1];
 
   for (const ArchiveSeed& seed : ArchiveSeeds()) {
-    const Data archive = ozr::WriteArchiveToMemory(seed.entries, seed.options, seed.prefix);
+    const Data archive =
+        ozr::testing::WriteArchiveToMemory(seed.entries, seed.options, seed.prefix);
     Save(root / "open_archive", seed.name, archive);
     // Script bytes: rules, "a" as file or folder, password, decoding threads; answers; abort;
     // free space.
@@ -150,26 +150,26 @@ int main(int argc, char** argv) {
     Save(root / "extraction_job", seed.name + "-abort", Prefixed({0x23, 0x55, 3, 0}, archive));
     Save(root / "extraction_job", seed.name + "-full-disk", Prefixed({0x30, 0xAA, 0, 1}, archive));
   }
-  const Data truncated =
-      ozr::WriteArchiveToMemory({{u"t", MixedContent(100, 8), {}}}, ozr::testing::PlainOptions());
+  const Data truncated = ozr::testing::WriteArchiveToMemory({{u"t", MixedContent(100, 8), {}}},
+                                                            ozr::testing::PlainOptions());
   Save(root / "open_archive", "short-file", Data(truncated.end() - 7, truncated.end()));
   // A signed program with an archive the signer padded (the stored 4-byte entry makes it 121
   // bytes long): the certificate table lookup from raw bytes.
-  PackOptions storedOnly = ozr::testing::PlainOptions();
+  ozr::testing::CraftedOptions storedOnly = ozr::testing::PlainOptions();
   storedOnly.compressionLevel = 0;
   Save(root / "open_archive", "signed-padded",
-       ozr::testing::Signed(ozr::WriteArchiveToMemory({{u"s", ozr::testing::Bytes("sign"), {}}},
-                                                      storedOnly, ozr::testing::PeImage())));
+       ozr::testing::Signed(ozr::testing::WriteArchiveToMemory(
+           {{u"s", ozr::testing::Bytes("sign"), {}}}, storedOnly, ozr::testing::PeImage())));
 
   const auto seeds = ArchiveSeeds();
   for (const ArchiveSeed& seed : seeds) {
-    const Data archive = ozr::WriteArchiveToMemory(seed.entries, seed.options);
-    const bool encrypted = seed.options.notEncrypted == 0;
+    const Data archive = ozr::testing::WriteArchiveToMemory(seed.entries, seed.options);
+    const bool encrypted = seed.options.encrypted;
     Save(root / "decode_chunk", seed.name, FrameInput(archive, encrypted, false));
     Save(root / "decode_chunk", seed.name + "-in-entry", FrameInput(archive, encrypted, true));
   }
-  const Data full =
-      ozr::WriteArchiveToMemory({{u"full", Data(128000, 'z'), {}}}, ozr::testing::PlainOptions());
+  const Data full = ozr::testing::WriteArchiveToMemory({{u"full", Data(128000, 'z'), {}}},
+                                                       ozr::testing::PlainOptions());
   Save(root / "decode_chunk", "inflates-to-128000", FrameInput(full, false, false));
 
   using namespace ozr::testing::deflate;

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "archive/records.h"
 #include "platform/file_system.h"
 
 namespace ozr {
@@ -18,20 +17,12 @@ struct PackEntry {
   std::u16string sourcePath;   // otherwise the file whose content is read
 };
 
-enum class HeaderPlacement { kBehindDirectory, kBeforeData };
-
 struct PackOptions {
   std::u16string title;    // 1 to 64 units; the unpacker's caption
   std::u16string comment;  // at most 255 units
   uint16_t compressionLevel = 6;
-  // 0 encrypts every payload with `password`; any other value stores payloads as they are.
-  uint8_t notEncrypted = 1;
-  std::u16string password;  // 1 to 16 units when encrypting
-  HeaderPlacement headerPlacement = HeaderPlacement::kBehindDirectory;
-  // Inflated bytes per frame, at most; frames whose payload would not fit a chunk buffer take less.
-  uint32_t chunkSize = kChunkBufferSize;
-  // Zero bytes placed behind each zlib stream inside its payload (covered by payloadSum).
-  uint32_t trailingBytes = 0;
+  bool encrypted = false;   // every payload encrypted with `password`
+  std::u16string password;  // 1 to 16 units when encrypted
   // Above 1: zero filler in front of the trailer, so that the output ends at a multiple of it
   // (counted from the start of `out`, prefix included). Readers never reach the filler.
   uint32_t endAlignment = 0;
@@ -52,10 +43,5 @@ using PackProgress = std::function<void(uint64_t packedContentBytes)>;
 PackResult WriteArchive(const std::vector<PackEntry>& entries, const PackOptions& options,
                         FileSystem* files, WritableFile& out, uint64_t startPosition = 0,
                         const PackProgress& progress = {});
-
-// The archive as bytes behind `prefix`; entries must be given in memory.
-std::vector<uint8_t> WriteArchiveToMemory(const std::vector<PackEntry>& entries,
-                                          const PackOptions& options,
-                                          const std::vector<uint8_t>& prefix = {});
 
 }  // namespace ozr

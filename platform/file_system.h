@@ -22,16 +22,18 @@ class ReadableFile {
   virtual size_t Read(uint8_t* buffer, size_t count) = 0;
 };
 
-// A file opened for writing. Closed (and its handle released) when destroyed.
+// A file opened for writing, written from its start on. Closed (and its handle released) when
+// destroyed.
 class WritableFile {
  public:
   virtual ~WritableFile() = default;
-  // Writes `count` bytes at the position; returns the count written.
+  // Writes `count` bytes behind those written before; returns the count written.
   virtual size_t Write(const uint8_t* data, size_t count) = 0;
-  // Moves the write position, for patching bytes written earlier; false when refused.
-  virtual bool Seek(uint64_t position) = 0;
   // Closes the file; false when data may not have reached it. Later calls return true.
   virtual bool Close() = 0;
+  // Why the latest failed Write or Close failed, in the operating system's words; empty when it
+  // is not known.
+  virtual std::u16string FailureReason() const { return {}; }
 };
 
 enum class PathKind { kMissing, kDirectory, kOther };
@@ -45,8 +47,6 @@ class FileSystem {
   virtual ~FileSystem() = default;
   // Opens an existing file for reading, shared with other readers; null when it cannot.
   virtual std::unique_ptr<ReadableFile> OpenForReading(const std::u16string& path) = 0;
-  // Creates a file or truncates an existing one; null when it cannot.
-  virtual std::unique_ptr<WritableFile> CreateForWriting(const std::u16string& path) = 0;
   // Creates a new empty file in the folder of `target`, under a name no file had; its path goes
   // to `tempPath`. Null when it cannot.
   virtual std::unique_ptr<WritableFile> CreateTemporaryBeside(const std::u16string& target,
@@ -63,6 +63,10 @@ class FileSystem {
   virtual std::u16string JoinEntryPath(const std::u16string& folder,
                                        const std::u16string& entryName) const = 0;
   virtual NameRules Rules() const = 0;
+  // Why the latest failed call above failed (opening, creating, a folder, removing, moving), in
+  // the operating system's words; empty when it is not known. Asked on the thread that made the
+  // call, before it makes another.
+  virtual std::u16string FailureReason() const { return {}; }
 };
 
 // The file system of the platform the program was built for.

@@ -1,8 +1,8 @@
 // The platform-free part of the dialog's commands.
 #include "ui/dialog_commands.h"
 
-#include "ui/control_ids.h"
-#include "ui/texts.h"
+#include "base/control_ids.h"
+#include "base/texts.h"
 
 namespace ozr {
 
@@ -23,34 +23,34 @@ DialogCommand CommandFor(uint32_t command) {
 
 void ExtractCommand(CommandView& view, FileSystem& files, ExtractionShare& share) {
   if (view.SelectedCount() == 0) {
-    view.ShowMessage({text::kSelectFiles, text::kCaptionErrorBang, kMbOk});
+    view.ShowMessage({MessageCode::kSelectFiles, text::kCaptionErrorBang, kMbOk});
     return;
   }
   // The field always ends with "\" when the dialog fills it; the separator is added anyway, so
   // that no entry name is ever glued to the folder's last name.
   share.destinationFolder = WithFinalSeparator(view.DestinationText());
   if (files.QueryPath(share.destinationFolder) != PathKind::kDirectory) {
-    view.ShowMessage({text::kInvalidDestination, text::kCaptionErrorBang, kMbOk});
+    view.ShowMessage({MessageCode::kInvalidDestination, text::kCaptionErrorBang, kMbOk});
     return;
   }
   view.SetBusy(true);
   share.abortRequested = false;
   if (!view.StartWorker()) {
-    view.ShowMessage({text::kThreadStartFailed, text::kCaptionErrorBang, kMbOk});
+    view.ShowMessage({MessageCode::kThreadStartFailed, text::kCaptionErrorBang, kMbOk});
     // No job will ever end the busy state, so the command ends it.
     view.SetBusy(false);
   }
 }
 
 void AbortCommand(CommandView& view, ExtractionShare& share) {
-  const MessageAnswer answer =
-      view.ShowMessage({text::kAbortQuestion, text::kCaptionConfirm, kMbYesNo | kMbIconQuestion});
+  const MessageAnswer answer = view.ShowMessage(
+      {MessageCode::kAbortQuestion, text::kCaptionConfirm, kMbYesNo | kMbIconQuestion});
   if (answer == kIdYes) share.abortRequested = true;
 }
 
 bool CloseCommand(CommandView& view, const ExtractionShare& share) {
   if (!share.extractionBusy) return true;
-  view.ShowMessage({text::kFinishFirst, text::kCaptionError, kMbIconWarning});
+  view.ShowMessage({MessageCode::kFinishFirst, text::kCaptionError, kMbIconWarning});
   return false;
 }
 

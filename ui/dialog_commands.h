@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/message.h"
 #include "platform/file_system.h"
-#include "ui/message.h"
 
 namespace ozr {
 
@@ -39,7 +39,7 @@ class CommandView {
 struct ExtractionShare {
   // Set while a job runs: from the extract command until the job's last SetBusy(false).
   std::atomic<bool> extractionBusy{false};
-  // Raised by a confirmed abort, cleared before each job; the job tests it once per chunk.
+  // Raised by a confirmed abort, cleared before each job; the job tests it once per frame.
   std::atomic<bool> abortRequested{false};
   // The folder the job writes into, ending with "\"; written only while no job runs.
   std::u16string destinationFolder;

@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <string>
 
+#include "base/utf.h"
 #include "cli/console.h"
-#include "ui/utf.h"
 
 namespace ozr::cli {
 

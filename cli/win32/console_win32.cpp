@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <string>
 
+#include "base/utf.h"
 #include "cli/console.h"
-#include "ui/utf.h"
 
 namespace ozr::cli {
 

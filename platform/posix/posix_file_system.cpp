@@ -6,14 +6,40 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <string>
 
+#include "base/utf.h"
 #include "platform/file_system.h"
-#include "ui/utf.h"
 
 namespace ozr {
 
 namespace {
+
+// strerror_r comes in two forms: glibc's returns the text, POSIX's fills the buffer.
+[[maybe_unused]] const char* ErrorText(const char* returned, const char*) { return returned; }
+[[maybe_unused]] const char* ErrorText(int, const char* buffer) { return buffer; }
+
+// The system's text for an errno value.
+std::u16string ErrorReason(int error) {
+  char buffer[256] = {};
+  return FromUtf8(ErrorText(::strerror_r(error, buffer, sizeof buffer), buffer));
+}
+
+// Keeps the reason of the latest failed call: a call's result goes through Checked, which takes
+// errno's text when the call failed.
+class ReasonKeeper {
+ public:
+  bool Checked(bool ok) { return ok || Refused(errno); }
+  bool Refused(int error) {
+    reason_ = ErrorReason(error);
+    return false;
+  }
+  const std::u16string& reason() const { return reason_; }
+
+ private:
+  std::u16string reason_;
+};
 
 class FileDescriptor {
  public:
@@ -71,19 +97,18 @@ class PosixWritableFile final : public WritableFile {
     while (done < count && fd_.get() >= 0) {
       const ssize_t n = ::write(fd_.get(), data + done, count - done);
       if (n < 0 && errno == EINTR) continue;
+      if (n < 0) reasons_.Refused(errno);
       if (n <= 0) break;
       done += static_cast<size_t>(n);
     }
     return done;
   }
-  bool Seek(uint64_t position) override {
-    return position <= static_cast<uint64_t>(INT64_MAX) &&
-           ::lseek(fd_.get(), static_cast<off_t>(position), SEEK_SET) >= 0;
-  }
-  bool Close() override { return fd_.Close(); }
+  bool Close() override { return reasons_.Checked(fd_.Close()); }
+  std::u16string FailureReason() const override { return reasons_.reason(); }
 
  private:
   FileDescriptor fd_;
+  ReasonKeeper reasons_;
 };
 
 std::string Native(const std::u16string& path) { return ToUtf8(path); }
@@ -92,18 +117,16 @@ class PosixFileSystem final : public FileSystem {
  public:
   std::unique_ptr<ReadableFile> OpenForReading(const std::u16string& path) override {
     const int fd = ::open(Native(path).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return nullptr;
+    if (!reasons_.Checked(fd >= 0)) return nullptr;
     auto file = std::make_unique<PosixReadableFile>(fd);
     struct stat info {};
+    if (!reasons_.Checked(::fstat(fd, &info) == 0)) return nullptr;
     // A folder opens on POSIX but is no file to read, as on Windows.
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) return nullptr;
+    if (S_ISDIR(info.st_mode)) {
+      reasons_.Refused(EISDIR);
+      return nullptr;
+    }
     return file;
-  }
-
-  std::unique_ptr<WritableFile> CreateForWriting(const std::u16string& path) override {
-    const int fd = ::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return nullptr;
-    return std::make_unique<PosixWritableFile>(fd);
   }
 
   std::unique_ptr<WritableFile> CreateTemporaryBeside(const std::u16string& target,
@@ -124,8 +147,9 @@ class PosixFileSystem final : public FileSystem {
         tempPath = FromUtf8(candidate);
         return std::make_unique<PosixWritableFile>(fd);
       }
-      if (errno != EEXIST) return nullptr;
+      if (!reasons_.Checked(errno == EEXIST)) return nullptr;
     }
+    reasons_.Refused(EEXIST);
     return nullptr;
   }
 
@@ -139,15 +163,15 @@ class PosixFileSystem final : public FileSystem {
   }
 
   bool MakeDirectory(const std::u16string& path) override {
-    return ::mkdir(Native(path).c_str(), 0777) == 0;
+    return reasons_.Checked(::mkdir(Native(path).c_str(), 0777) == 0);
   }
 
   bool RemoveFile(const std::u16string& path) override {
-    return ::unlink(Native(path).c_str()) == 0;
+    return reasons_.Checked(::unlink(Native(path).c_str()) == 0);
   }
 
   bool MoveReplacing(const std::u16string& from, const std::u16string& to) override {
-    return ::rename(Native(from).c_str(), Native(to).c_str()) == 0;
+    return reasons_.Checked(::rename(Native(from).c_str(), Native(to).c_str()) == 0);
   }
 
   std::u16string JoinEntryPath(const std::u16string& folder,
@@ -158,6 +182,10 @@ class PosixFileSystem final : public FileSystem {
   }
 
   NameRules Rules() const override { return NameRules::kPosix; }
+  std::u16string FailureReason() const override { return reasons_.reason(); }
+
+ private:
+  ReasonKeeper reasons_;
 };
 
 }  // namespace

@@ -28,6 +28,33 @@ std::wstring Extended(const std::u16string& path) {
   return L"\\\\?\\" + full;
 }
 
+// The system's text for an error code, without the line end it comes with.
+std::u16string ErrorReason(DWORD error) {
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::u16string reason(reinterpret_cast<const char16_t*>(text), length);
+  LocalFree(text);
+  while (!reason.empty() && (reason.back() == u'\n' || reason.back() == u'\r')) reason.pop_back();
+  return reason;
+}
+
+// Keeps the reason of the latest failed call: a call's result goes through Checked, which takes
+// GetLastError's text when the call failed.
+class ReasonKeeper {
+ public:
+  bool Checked(bool ok) { return ok || Refused(GetLastError()); }
+  bool Refused(DWORD error) {
+    reason_ = ErrorReason(error);
+    return false;
+  }
+  const std::u16string& reason() const { return reason_; }
+
+ private:
+  std::u16string reason_;
+};
+
 class Handle {
  public:
   explicit Handle(HANDLE h) : h_(h) {}
@@ -89,21 +116,21 @@ class Win32WritableFile final : public WritableFile {
     while (done < count && handle_.get() != INVALID_HANDLE_VALUE) {
       const DWORD ask = static_cast<DWORD>(std::min<size_t>(count - done, 1u << 30));
       DWORD put = 0;
-      WriteFile(handle_.get(), data + done, ask, &put, nullptr);
-      if (put == 0) break;
+      const BOOL ok = WriteFile(handle_.get(), data + done, ask, &put, nullptr);
+      if (put == 0) {
+        reasons_.Checked(ok != FALSE);
+        break;
+      }
       done += put;
     }
     return done;
   }
-  bool Seek(uint64_t position) override {
-    LARGE_INTEGER distance{};
-    distance.QuadPart = static_cast<LONGLONG>(position);
-    return SetFilePointerEx(handle_.get(), distance, nullptr, FILE_BEGIN) != FALSE;
-  }
-  bool Close() override { return handle_.Close(); }
+  bool Close() override { return reasons_.Checked(handle_.Close()); }
+  std::u16string FailureReason() const override { return reasons_.reason(); }
 
  private:
   Handle handle_;
+  ReasonKeeper reasons_;
 };
 
 class Win32FileSystem final : public FileSystem {
@@ -111,15 +138,8 @@ class Win32FileSystem final : public FileSystem {
   std::unique_ptr<ReadableFile> OpenForReading(const std::u16string& path) override {
     const HANDLE h = CreateFileW(Extended(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                  OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    if (!reasons_.Checked(h != INVALID_HANDLE_VALUE)) return nullptr;
     return std::make_unique<Win32ReadableFile>(h);
-  }
-
-  std::unique_ptr<WritableFile> CreateForWriting(const std::u16string& path) override {
-    const HANDLE h =
-        CreateFileW(Extended(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return nullptr;
-    return std::make_unique<Win32WritableFile>(h);
   }
 
   std::unique_ptr<WritableFile> CreateTemporaryBeside(const std::u16string& target,
@@ -141,8 +161,12 @@ class Win32FileSystem final : public FileSystem {
         return std::make_unique<Win32WritableFile>(h);
       }
       const DWORD error = GetLastError();
-      if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return nullptr;
+      if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+        reasons_.Refused(error);
+        return nullptr;
+      }
     }
+    reasons_.Refused(ERROR_FILE_EXISTS);
     return nullptr;
   }
 
@@ -153,16 +177,16 @@ class Win32FileSystem final : public FileSystem {
   }
 
   bool MakeDirectory(const std::u16string& path) override {
-    return CreateDirectoryW(Extended(path).c_str(), nullptr) != FALSE;
+    return reasons_.Checked(CreateDirectoryW(Extended(path).c_str(), nullptr) != FALSE);
   }
 
   bool RemoveFile(const std::u16string& path) override {
-    return DeleteFileW(Extended(path).c_str()) != FALSE;
+    return reasons_.Checked(DeleteFileW(Extended(path).c_str()) != FALSE);
   }
 
   bool MoveReplacing(const std::u16string& from, const std::u16string& to) override {
-    return MoveFileExW(Extended(from).c_str(), Extended(to).c_str(), MOVEFILE_REPLACE_EXISTING) !=
-           FALSE;
+    return reasons_.Checked(MoveFileExW(Extended(from).c_str(), Extended(to).c_str(),
+                                        MOVEFILE_REPLACE_EXISTING) != FALSE);
   }
 
   std::u16string JoinEntryPath(const std::u16string& folder,
@@ -171,6 +195,10 @@ class Win32FileSystem final : public FileSystem {
   }
 
   NameRules Rules() const override { return NameRules::kWindows; }
+  std::u16string FailureReason() const override { return reasons_.reason(); }
+
+ private:
+  ReasonKeeper reasons_;
 };
 
 }  // namespace

@@ -8,9 +8,9 @@
 #include <map>
 #include <optional>
 
-#include "platform/memory_files.h"
+#include "base/texts.h"
+#include "support/memory_files.h"
 #include "support/test_archives.h"
-#include "ui/texts.h"
 
 namespace ozr {
 namespace {
@@ -30,7 +30,7 @@ class PathFileSystem : public testing::OneFileSystem {
   std::unique_ptr<ReadableFile> OpenForReading(const std::u16string& path) override {
     const auto found = files.find(path);
     if (found == files.end()) return nullptr;
-    return std::make_unique<MemoryReadableFile>(found->second);
+    return std::make_unique<testing::MemoryReadableFile>(found->second);
   }
 };
 
@@ -44,15 +44,16 @@ class StartupRecorder : public StartupView {
   std::u16string destination;
   bool chooserShown = false;
   bool ended = false;
-  int passwordLimit = 0;
+  uint32_t passwordLimit = 0;
   bool fitted = false;
 
-  void SetControlText(ControlId control, const std::u16string& text) override {
-    if (control == kDestinationFolder) destination = text;
-  }
-  void SetCaption(const std::u16string&) override {}
-  void AppendListItem(const std::u16string& text) override { items.push_back(text); }
-  void DisableControl(ControlId) override {}
+  void ShowDestinationFolder(const std::u16string& folder) override { destination = folder; }
+  void ShowComment(const std::u16string&) override {}
+  void ShowTitle(const std::u16string&) override {}
+  void ShowSummary(const std::u16string&) override {}
+  void ShowLevel(const std::u16string&) override {}
+  void AppendEntryLine(const std::u16string& line) override { items.push_back(line); }
+  void DisablePassword() override {}
   MessageAnswer ShowMessage(const Message& message) override {
     messages.push_back(message);
     return kIdOk;
@@ -68,7 +69,7 @@ class StartupRecorder : public StartupView {
     path = *choice;
     return true;
   }
-  void LimitPasswordLength(int units) override { passwordLimit = units; }
+  void LimitPasswordLength(uint32_t units) override { passwordLimit = units; }
   void FitListExtent() override { fitted = true; }
 };
 
@@ -77,7 +78,7 @@ std::vector<uint8_t> Archive(const std::vector<std::u16string>& names) {
   std::transform(names.begin(), names.end(), entries.begin(), [](const std::u16string& name) {
     return PackEntry{name, MixedContent(300, 1), {}};
   });
-  return WriteArchiveToMemory(entries, PlainOptions());
+  return testing::WriteArchiveToMemory(entries, PlainOptions());
 }
 
 std::vector<uint8_t> Program(const std::vector<uint8_t>& archive = {}) {
@@ -101,7 +102,7 @@ struct StartupCase {
   std::optional<std::vector<uint8_t>> chosen;  // nullopt: the chosen path cannot be opened
   bool userCancels;
   // Expected:
-  bool endedByFailure;  // the result for WM_INITDIALOG
+  StartupResult result;
   bool chooserShown;
   const char16_t* message;  // nullptr: none
   bool ended;
@@ -120,7 +121,7 @@ TEST_P(StartupTest, OpensTheRightArchive) {
   if (!c.userCancels) view.choice = kChosenPath;
   ArchiveSession session;
 
-  EXPECT_EQ(OpenStartupArchive(kOwnPath, session, files, view), c.endedByFailure);
+  EXPECT_EQ(OpenStartupArchive(kOwnPath, session, files, view), c.result);
 
   EXPECT_EQ(view.chooserShown, c.chooserShown);
   std::vector<std::u16string> texts;
@@ -141,7 +142,7 @@ TEST_P(StartupTest, OpensTheRightArchive) {
   }
   EXPECT_EQ(view.destination, c.destination);
   // A shown dialog is finished: a password of at most 16 units, a list that fits its lines.
-  EXPECT_EQ(view.passwordLimit, c.ended ? 0 : 16);
+  EXPECT_EQ(view.passwordLimit, c.ended ? 0u : 16u);
   EXPECT_EQ(view.fitted, !c.ended);
 }
 
@@ -153,7 +154,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, StartupTest,
                                                        Program(kOwnArchive),
                                                        kChosenArchive,
                                                        false,
-                                                       false,
+                                                       StartupResult::kOpened,
                                                        false,
                                                        nullptr,
                                                        false,
@@ -163,7 +164,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, StartupTest,
                                                        Program(),
                                                        kChosenArchive,
                                                        false,
-                                                       false,
+                                                       StartupResult::kOpened,
                                                        true,
                                                        nullptr,
                                                        false,
@@ -173,7 +174,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, StartupTest,
                                                        Program(WithWrongTotals(kOwnArchive)),
                                                        kChosenArchive,
                                                        false,
-                                                       false,
+                                                       StartupResult::kOpened,
                                                        true,
                                                        nullptr,
                                                        false,
@@ -183,7 +184,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, StartupTest,
                                                        Program(),
                                                        kChosenArchive,
                                                        true,
-                                                       true,
+                                                       StartupResult::kChoiceFailed,
                                                        true,
                                                        nullptr,
                                                        true,
@@ -193,7 +194,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, StartupTest,
                                                        Program(),
                                                        WithWrongTotals(kChosenArchive),
                                                        false,
-                                                       true,
+                                                       StartupResult::kChoiceFailed,
                                                        true,
                                                        text::kArchiveReadFailed,
                                                        true,
@@ -203,7 +204,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, StartupTest,
                                                        Program(),
                                                        Bytes("short"),
                                                        false,
-                                                       true,
+                                                       StartupResult::kChoiceFailed,
                                                        true,
                                                        text::kArchiveReadFailed,
                                                        true,
@@ -213,7 +214,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, StartupTest,
                                                        Program(),
                                                        std::nullopt,
                                                        false,
-                                                       false,
+                                                       StartupResult::kOpenFailed,
                                                        true,
                                                        text::kOpenFailed,
                                                        true,
@@ -223,7 +224,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, StartupTest,
                                                        std::nullopt,
                                                        kChosenArchive,
                                                        false,
-                                                       false,
+                                                       StartupResult::kOpenFailed,
                                                        false,
                                                        text::kOpenFailed,
                                                        true,

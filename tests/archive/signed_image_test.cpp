@@ -6,8 +6,8 @@
 
 #include <functional>
 
-#include "archive/little_endian.h"
-#include "platform/memory_files.h"
+#include "base/little_endian.h"
+#include "support/memory_files.h"
 #include "support/test_archives.h"
 
 namespace ozr {
@@ -37,7 +37,7 @@ Image SignedImage(bool plus = false) {
 }
 
 std::optional<CertificateTable> Find(const Image& image) {
-  MemoryReadableFile file(image);
+  testing::MemoryReadableFile file(image);
   return FindCertificateTable(file);
 }
 
@@ -114,7 +114,7 @@ TEST(PaddedEnds, ZeroBytesInFrontOfTheTableAreCandidates) {
   for (const auto& c : cases) {
     Image image = SignedImage();
     std::copy(c.before.begin(), c.before.end(), image.begin() + 0x3F9);
-    MemoryReadableFile file(image);
+    testing::MemoryReadableFile file(image);
     const std::optional<CertificateTable> table = FindCertificateTable(file);
     ASSERT_TRUE(table.has_value()) << c.what;
     EXPECT_EQ(PaddedEnds(file, *table), c.ends) << c.what;

@@ -4,12 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include "base/utf.h"
 #include "cli/cli_texts.h"
 #include "cli/native_path.h"
 #include "fake_console.h"
 #include "support/temp_folder.h"
 #include "support/test_archives.h"
-#include "ui/utf.h"
 
 namespace ozr::cli {
 namespace {
@@ -39,7 +39,8 @@ TEST(Commands, CtrlCDuringPackLeavesNeitherArchiveNorTemporaryFile) {
 TEST(Commands, CtrlCDuringExtractRemovesThePartialFile) {
   TempFolder t;
   const std::vector<PackEntry> entries = {{u"big.bin", testing::NoiseContent(400000, 2), {}}};
-  testing::WriteFile(t.path() / "a.ozr", WriteArchiveToMemory(entries, testing::PlainOptions()));
+  testing::WriteFile(t.path() / "a.ozr",
+                     testing::WriteArchiveToMemory(entries, testing::PlainOptions()));
   for (const Command command : {Command::kExtract, Command::kTest}) {
     Arguments arguments;
     arguments.command = command;
@@ -57,11 +58,11 @@ TEST(Commands, CtrlCDuringExtractRemovesThePartialFile) {
 
 TEST(Commands, ListShowsHostileTextsOneLineEachWithoutControlCharacters) {
   TempFolder t;
-  PackOptions options = testing::PlainOptions(u"Заголовок\x1b]0;чужой\x07");
+  testing::CraftedOptions options = testing::PlainOptions(u"Заголовок\x1b]0;чужой\x07");
   options.comment = u"строка 1\r\nстрока 2\x1b[2J";
   const std::vector<PackEntry> entries = {{u"a\nb.txt", testing::Bytes("x"), {}},
                                           {u"c\rd.txt", testing::Bytes("y"), {}}};
-  testing::WriteFile(t.path() / "h.ozr", WriteArchiveToMemory(entries, options));
+  testing::WriteFile(t.path() / "h.ozr", testing::WriteArchiveToMemory(entries, options));
   Arguments arguments;
   arguments.command = Command::kList;
   arguments.archive = PathText(t.path() / "h.ozr");

@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "base/utf.h"
 #include "cli/program_arguments.h"
 #include "pack/archive_writer.h"
-#include "ui/utf.h"
+#include "support/memory_files.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ int Craft(const std::vector<std::string>& args) {
   std::vector<ozr::PackEntry> entries;
   for (size_t i = 1; i < args.size(); ++i) {
     if (args[i] == "-p" && i + 1 < args.size()) {
-      options.notEncrypted = 0;
+      options.encrypted = true;
       options.password = ozr::FromUtf8(args[++i]);
       continue;
     }
@@ -34,7 +35,9 @@ int Craft(const std::vector<std::string>& args) {
                        std::vector<uint8_t>(content.begin(), content.end()),
                        {}});
   }
-  const std::vector<uint8_t> bytes = ozr::WriteArchiveToMemory(entries, options);
+  std::vector<uint8_t> bytes;
+  ozr::testing::MemoryWritableFile file(bytes);
+  ozr::WriteArchive(entries, options, nullptr, file);
   std::ofstream out(args[0], std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()),
             static_cast<std::streamsize>(bytes.size()));

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ui/utf.h"
+#include "base/utf.h"
 
 namespace ozr::cli {
 namespace {

@@ -8,13 +8,13 @@
 #include <sys/stat.h>
 #endif
 
-#include "archive/failure.h"
+#include "base/failure.h"
+#include "base/fill_in.h"
+#include "base/texts.h"
+#include "base/utf.h"
 #include "cli/cli_texts.h"
 #include "cli/native_path.h"
 #include "support/temp_folder.h"
-#include "ui/fill_in.h"
-#include "ui/texts.h"
-#include "ui/utf.h"
 
 namespace ozr::cli {
 namespace {

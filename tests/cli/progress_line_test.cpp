@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/utf.h"
 #include "fake_console.h"
-#include "ui/utf.h"
 
 namespace ozr::cli {
 namespace {

@@ -3,11 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include "base/texts.h"
+#include "base/utf.h"
 #include "cli/cli_texts.h"
 #include "fake_console.h"
-#include "ui/fill_in.h"
-#include "ui/texts.h"
-#include "ui/utf.h"
 
 namespace ozr::cli {
 namespace {
@@ -60,17 +59,20 @@ TEST(TerminalDialog, PasswordComesFromTheCommandLineOrASilentPrompt) {
 }
 
 TEST(TerminalDialog, QuestionsAreAnsweredByPolicyOrByTheUser) {
-  const std::u16string exists = FillIn(ozr::text::kFileExists, u"./a.txt");
+  const Message exists{MessageCode::kFileExists, ozr::text::kCaptionError,
+                       kMbYesNo | kMbIconQuestion, u"./a.txt"};
   const std::u16string existsShown = u"Файл ./a.txt уже существует.\nПерезаписать?";
-  const std::u16string noFile = FillIn(ozr::text::kCreateFileFailed, u"./b");
+  const Message noFile{MessageCode::kCreateFileFailed, ozr::text::kCaptionError,
+                       kMbYesNo | kMbIconError, u"./b"};
   const std::u16string noFileShown = u"Не удалось создать файл ./b.\nПрервать распаковку?";
-  const std::u16string unsafe = FillIn(ozr::text::kUnsafeEntryName, u"..\\c");
+  const Message unsafe{MessageCode::kUnsafeEntryName, ozr::text::kCaptionError,
+                       kMbYesNo | kMbIconError, u"..\\c"};
   const std::u16string unsafeShown =
       u"Недопустимое имя файла в архиве: ..\\c.\nПрервать распаковку?";
   const std::u16string ask = text::kAnswerPrompt;
   struct Case {
     const char* name;
-    std::u16string question;
+    Message question;
     OverwriteMode overwrite;
     bool canAsk;
     bool interrupted;
@@ -138,9 +140,7 @@ TEST(TerminalDialog, QuestionsAreAnsweredByPolicyOrByTheUser) {
     settings.canAsk = c.canAsk;
     const std::atomic<bool> interrupted{c.interrupted};
     TerminalDialog dialog(console, {}, settings, interrupted);
-    const unsigned icon = c.question == exists ? kMbIconQuestion : kMbIconError;
-    EXPECT_EQ(dialog.ShowMessage({c.question, ozr::text::kCaptionError, kMbYesNo | icon}), c.answer)
-        << c.name;
+    EXPECT_EQ(dialog.ShowMessage(c.question), c.answer) << c.name;
     EXPECT_EQ(console.err, c.err) << c.name;
     EXPECT_EQ(console.out, u"") << c.name;
   }
@@ -156,21 +156,26 @@ TEST(TerminalDialog, SuccessGoesToStdoutAndEverythingElseToStderr) {
     std::u16string out;
     std::u16string err;
   };
-  const Message success{ozr::text::kExtractionSucceeded, ozr::text::kCaptionSuccess,
+  const Message success{MessageCode::kExtractionSucceeded, ozr::text::kCaptionSuccess,
                         kMbIconInformation};
-  const Message chunk{ozr::text::kChunkSumMismatch, ozr::text::kCaptionErrorBang, kMbIconError};
-  const Message noPassword{ozr::text::kEnterPassword, ozr::text::kCaptionError, kMbIconWarning};
-  const Message hostile{FillIn(ozr::text::kUnsafeEntryName, u"\x1b[2J"), u"", kMbOk};
+  const Message frameFailure{MessageCode::kFrameSumMismatch, ozr::text::kCaptionErrorBang,
+                             kMbIconError};
+  const Message noPassword{MessageCode::kEnterPassword, ozr::text::kCaptionError, kMbIconWarning};
+  const Message hostile{MessageCode::kUnsafeEntryName, u"", kMbOk, u"\x1b[2J"};
+  Message diskFull{MessageCode::kWriteFailed, ozr::text::kCaptionErrorBang, kMbIconError};
+  diskFull.detail = u"No space left on device";
   const std::vector<Case> cases = {
       {"success", success, false, u"", false, u"Выбранные файлы успешно распакованы.\n", u""},
       {"quiet", success, true, u"", false, u"", u""},
       {"test", success, false, text::kTestSucceeded, false, u"Все файлы архива исправны.\n", u""},
-      {"chunk failure, quiet", chunk, true, u"", false, u"",
+      {"frame failure, quiet", frameFailure, true, u"", false, u"",
        u"Введен неверный пароль (контрольные суммы не совпали).\n"},
       {"no password", noPassword, false, u"", false, u"", u"Введите пароль.\n"},
       {"prompt left with Ctrl+C", noPassword, false, u"", true, u"", u""},
       {"hostile name", hostile, false, u"", false, u"",
        u"Недопустимое имя файла в архиве: \uFFFD[2J.\nПрервать распаковку?\n"},
+      {"the system's reason", diskFull, false, u"", false, u"",
+       u"Ошибка записи в файл.\n(No space left on device)\n"},
   };
   for (const Case& c : cases) {
     FakeConsole console;
@@ -197,7 +202,7 @@ TEST(TerminalDialog, BarFollowsBothProgressBarsAndMakesWayForMessages) {
   dialog.SetProgressPosition(kProgressEntries, 1);
   dialog.SetProgressRange(kProgressBytes, 4);
   dialog.SetProgressPosition(kProgressBytes, 2);
-  dialog.ShowMessage({u"Ошибка записи в файл.", ozr::text::kCaptionErrorBang, kMbIconError});
+  dialog.ShowMessage({MessageCode::kWriteFailed, ozr::text::kCaptionErrorBang, kMbIconError});
   dialog.ResetProgress();
   dialog.SetBusy(false);
 

@@ -2,11 +2,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "base/control_ids.h"
+#include "base/texts.h"
 #include "e2e/e2e_fixture.h"
 #include "e2e/window_probe.h"
 #include "support/test_archives.h"
-#include "ui/control_ids.h"
-#include "ui/texts.h"
 
 namespace ozr::e2e {
 namespace {

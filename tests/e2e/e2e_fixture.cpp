@@ -8,9 +8,9 @@
 #include <fstream>
 #include <iterator>
 
+#include "base/control_ids.h"
 #include "e2e/window_probe.h"
-#include "platform/memory_files.h"
-#include "ui/control_ids.h"
+#include "support/test_archives.h"
 
 namespace ozr::e2e {
 
@@ -93,7 +93,7 @@ std::u16string UnpackerTest::WriteSelfExtracting(const std::u16string& name,
                                                  const std::vector<PackEntry>& entries,
                                                  const PackOptions& options) {
   const std::u16string path = Path(name);
-  WriteBytes(path, WriteArchiveToMemory(entries, options, UnpackerBytes()));
+  WriteBytes(path, testing::WriteArchiveToMemory(entries, options, UnpackerBytes()));
   return path;
 }
 
@@ -101,7 +101,7 @@ std::u16string UnpackerTest::WriteArchiveFile(const std::u16string& name,
                                               const std::vector<PackEntry>& entries,
                                               const PackOptions& options) {
   const std::u16string path = Path(name);
-  WriteBytes(path, WriteArchiveToMemory(entries, options));
+  WriteBytes(path, testing::WriteArchiveToMemory(entries, options));
   return path;
 }
 

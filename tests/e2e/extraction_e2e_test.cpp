@@ -5,12 +5,12 @@
 
 #include <map>
 
+#include "base/control_ids.h"
+#include "base/fill_in.h"
+#include "base/texts.h"
 #include "e2e/e2e_fixture.h"
 #include "e2e/window_probe.h"
 #include "support/test_archives.h"
-#include "ui/control_ids.h"
-#include "ui/fill_in.h"
-#include "ui/texts.h"
 
 namespace ozr::e2e {
 namespace {
@@ -50,7 +50,7 @@ void ExpectFiles(const std::u16string& folder, const Expected& expected) {
 }
 
 // The first selected entry runs long enough for a question to be asked and answered meanwhile;
-// waits until its chunks are being written.
+// waits until its frames are being written.
 void WaitInsideLargeEntry(UnpackerRun& run, int largeIndex) {
   EXPECT_TRUE(WaitUntil([&] {
     return ProgressOf(run.Control(kProgressEntries)).position == largeIndex + 1 &&
@@ -69,9 +69,9 @@ class ExtractionTest : public UnpackerTest {
   // The same with the long archive, written once for all tests.
   UnpackerRun& StartLong() {
     static const std::vector<uint8_t> sfx = [] {
-      PackOptions options = testing::EncryptedOptions(kPassword, u"Долгий архив");
-      options.chunkSize = kLongArchiveFrame;
-      return WriteArchiveToMemory(Long().entries, options, UnpackerBytes());
+      testing::CraftedOptions options = testing::EncryptedOptions(kPassword, u"Долгий архив");
+      options.frameContent = kLongArchiveFrame;
+      return testing::WriteArchiveToMemory(Long().entries, options, UnpackerBytes());
     }();
     WriteBytes(Path(u"долгий.exe"), sfx);
     return Run(Path(u"долгий.exe"));
@@ -145,8 +145,8 @@ TEST_F(ExtractionTest, WrongPasswordStopsWithoutLeavingAFile) {
   StartExtraction(run, u"неверный", Destination());
 
   const SeenMessage message = run.WaitMessage();
-  // Which check notices a wrong key first depends on the key: the padding or the chunk's sum.
-  EXPECT_TRUE(message.text == text::kDecryptFailed || message.text == text::kChunkSumMismatch)
+  // Which check notices a wrong key first depends on the key: the padding or the frame's sum.
+  EXPECT_TRUE(message.text == text::kDecryptFailed || message.text == text::kFrameSumMismatch)
       << "unexpected message";
   EXPECT_EQ(message.caption, text::kCaptionErrorBang);
   EXPECT_EQ(message.owner, Dialog());

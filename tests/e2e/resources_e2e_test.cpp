@@ -7,8 +7,8 @@
 #include <cstring>
 #include <cwctype>
 
+#include "base/utf.h"
 #include "e2e/e2e_fixture.h"
-#include "ui/utf.h"
 
 namespace ozr::e2e {
 namespace {

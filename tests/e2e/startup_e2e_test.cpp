@@ -5,12 +5,12 @@
 
 #include <commctrl.h>
 
+#include "base/control_ids.h"
+#include "base/size_text.h"
+#include "base/texts.h"
 #include "e2e/e2e_fixture.h"
 #include "e2e/window_probe.h"
 #include "support/test_archives.h"
-#include "ui/control_ids.h"
-#include "ui/size_text.h"
-#include "ui/texts.h"
 
 namespace ozr::e2e {
 namespace {
@@ -71,13 +71,13 @@ std::vector<PackEntry> CatalogueEntries() {
 }
 
 TEST_F(UnpackerTest, SelfExtractingArchiveShowsItsCatalogue) {
-  PackOptions options = testing::EncryptedOptions(u"пароль", u"Отчёты за 2024 год");
+  testing::CraftedOptions options = testing::EncryptedOptions(u"пароль", u"Отчёты за 2024 год");
   options.comment = u"Годовые отчёты.\r\nПароль знает бухгалтерия.";
   options.compressionLevel = 7;
   const std::vector<PackEntry> entries = CatalogueEntries();
   const std::u16string exe = WriteSelfExtracting(u"отчёты.exe", entries, options);
   ArchiveSession expected;
-  testing::OpenFromMemory(WriteArchiveToMemory(entries, options), expected);
+  testing::OpenFromMemory(testing::WriteArchiveToMemory(entries, options), expected);
 
   UnpackerRun run(exe, Folder());
   const HWND dialog = run.WaitDialog();
@@ -161,8 +161,8 @@ TEST_F(UnpackerTest, PlainUnpackerAsksForAnArchiveAndCancelEndsIt) {
 TEST_F(UnpackerTest, ChosenDamagedArchiveIsReportedAndEndsTheProgram) {
   const std::u16string exe = CopyUnpacker(u"unpacker.exe");
   WriteBytes(Path(u"повреждён.ozr"),
-             WithWrongTotals(WriteArchiveToMemory({Entry(u"a.txt", MixedContent(100, 1))},
-                                                  testing::PlainOptions())));
+             WithWrongTotals(testing::WriteArchiveToMemory({Entry(u"a.txt", MixedContent(100, 1))},
+                                                           testing::PlainOptions())));
   MakeFolder(Path(u"elsewhere"));
   UnpackerRun run(exe, Path(u"elsewhere"));
 
@@ -200,7 +200,7 @@ TEST_F(UnpackerTest, DamagedSelfExtractingArchiveFallsBackToTheChosenOne) {
   const std::u16string exe = Path(u"испорчен.exe");
   std::vector<uint8_t> sfx = UnpackerBytes();
   const std::vector<uint8_t> tail =
-      WithWrongTotals(WriteArchiveToMemory(own, testing::PlainOptions(u"Свой")));
+      WithWrongTotals(testing::WriteArchiveToMemory(own, testing::PlainOptions(u"Свой")));
   sfx.insert(sfx.end(), tail.begin(), tail.end());
   WriteBytes(exe, sfx);
   MakeFolder(Path(u"архивы"));
@@ -221,8 +221,8 @@ TEST_F(UnpackerTest, DamagedSelfExtractingArchiveFallsBackToTheChosenOne) {
   EXPECT_EQ(ListItems(run.Control(kEntryList)),
             (std::vector<std::u16string>{FormatEntryLine(u"чужой.txt", 300, [&] {
               ArchiveSession session;
-              testing::OpenFromMemory(WriteArchiveToMemory(chosen, testing::PlainOptions()),
-                                      session);
+              testing::OpenFromMemory(
+                  testing::WriteArchiveToMemory(chosen, testing::PlainOptions()), session);
               return session.catalog.at(0).record.packedSize;
             }())}));
   EXPECT_EQ(TextOf(run.Control(kDestinationFolder)), Path(u"архивы\\"));

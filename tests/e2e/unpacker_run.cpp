@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/texts.h"
 #include "e2e/window_probe.h"
-#include "ui/texts.h"
 
 namespace ozr::e2e {
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ui/utf.h"
+#include "base/utf.h"
 
 namespace ozr {
 namespace {

@@ -5,13 +5,13 @@
 
 #include <functional>
 
-#include "archive/little_endian.h"
+#include "base/little_endian.h"
+#include "base/utf.h"
 #include "extract/extraction_job.h"
 #include "support/job_invariants.h"
 #include "support/memory_file_system.h"
 #include "support/recording_dialog.h"
 #include "support/test_archives.h"
-#include "ui/utf.h"
 
 namespace ozr {
 namespace {
@@ -52,7 +52,7 @@ TEST(ExtractionJobHostile, UnsafeNamesNeverLeaveTheFolderUnderEitherRules) {
   for (const auto& name : everywhere) entries.push_back({name, Bytes("evil"), {}});
   for (const auto& name : windowsOnly) entries.push_back({name, Bytes("device"), {}});
   entries.push_back({u"\\rooted\\ok.txt", Bytes("ok"), {}});
-  const auto archive = WriteArchiveToMemory(entries, testing::PlainOptions());
+  const auto archive = testing::WriteArchiveToMemory(entries, testing::PlainOptions());
 
   for (const NameRules rules : {NameRules::kWindows, NameRules::kPosix}) {
     MemoryJob job(rules, archive);
@@ -72,9 +72,9 @@ TEST(ExtractionJobHostile, UnsafeNamesNeverLeaveTheFolderUnderEitherRules) {
 
 // Two entries, the second of many frames, over a file the user already has.
 std::vector<uint8_t> TwoEntries() {
-  PackOptions options = testing::EncryptedOptions(u"pw");
-  options.chunkSize = 10000;
-  return WriteArchiveToMemory(
+  testing::CraftedOptions options = testing::EncryptedOptions(u"pw");
+  options.frameContent = 10000;
+  return testing::WriteArchiveToMemory(
       {{u"keep\\first.txt", Bytes("first"), {}}, {u"f.txt", testing::MixedContent(60000, 1), {}}},
       options);
 }
@@ -108,9 +108,9 @@ TEST(ExtractionJobHostile, EveryEndClosesEveryFileAndLeavesNoPartialOne) {
          job.dialog.answers = {kIdYes};
          job.dialog.password = u"px";
        },
-       none, JobEnd::kChunkStop, false},
+       none, JobEnd::kFrameStop, false},
       {"damaged frame", answers({kIdYes}),
-       [](std::vector<uint8_t>& archive) { archive[archive.size() / 2] ^= 1; }, JobEnd::kChunkStop,
+       [](std::vector<uint8_t>& archive) { archive[archive.size() / 2] ^= 1; }, JobEnd::kFrameStop,
        false},
       {"entrySum wrong", answers({kIdYes}),
        [](std::vector<uint8_t>& archive) {
@@ -124,19 +124,19 @@ TEST(ExtractionJobHostile, EveryEndClosesEveryFileAndLeavesNoPartialOne) {
          refuse(Call::kWrite)(job);
          job.dialog.answers = {kIdYes};
        },
-       none, JobEnd::kChunkStop, false},
+       none, JobEnd::kFrameStop, false},
       {"disk full",
        [](MemoryJob& job) {
          job.files.spaceLeft = 30000;
          job.dialog.answers = {kIdYes};
        },
-       none, JobEnd::kChunkStop, false},
+       none, JobEnd::kFrameStop, false},
       {"close fails",
        [&](MemoryJob& job) {
          refuse(Call::kClose)(job);
          job.dialog.answers = {kIdYes};
        },
-       none, JobEnd::kChunkStop, false},
+       none, JobEnd::kFrameStop, false},
       {"replace refused, go on",
        [&](MemoryJob& job) {
          refuse(Call::kMove)(job);
@@ -159,7 +159,7 @@ TEST(ExtractionJobHostile, EveryEndClosesEveryFileAndLeavesNoPartialOne) {
        [](MemoryJob& job) {
          job.dialog.answers = {kIdYes};
          // Positions of the bytes bar: two for the first entry, then the second one's start,
-         // then one per chunk.
+         // then one per frame.
          job.dialog.onPosition = [&job, calls = 0](ControlId bar, uint64_t) mutable {
            if (bar == kProgressBytes && ++calls == 5) job.abort = true;
          };

@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "archive/little_endian.h"
+#include "base/fill_in.h"
+#include "base/little_endian.h"
+#include "base/texts.h"
 #include "support/recording_dialog.h"
 #include "support/temp_folder.h"
 #include "support/test_archives.h"
-#include "ui/fill_in.h"
-#include "ui/texts.h"
 
 namespace ozr {
 namespace {
@@ -75,7 +75,7 @@ std::vector<PackEntry> NestedEntries() {
 
 TEST_P(ExtractionJobTest, ExtractsNestedFoldersWithTheExactConversation) {
   const auto entries = NestedEntries();
-  JobRun run(WriteArchiveToMemory(entries, testing::EncryptedOptions(u"пароль")));
+  JobRun run(testing::WriteArchiveToMemory(entries, testing::EncryptedOptions(u"пароль")));
   run.dialog.password = u"пароль";
   const JobOutcome outcome = run.Run();
   EXPECT_EQ(outcome.end, JobEnd::kSucceeded);
@@ -88,11 +88,11 @@ TEST_P(ExtractionJobTest, ExtractsNestedFoldersWithTheExactConversation) {
 }
 
 TEST_P(ExtractionJobTest, ProgressBarsMoveInEntriesAndPackedUnits) {
-  PackOptions options = testing::PlainOptions();
+  testing::CraftedOptions options = testing::PlainOptions();
   options.compressionLevel = 0;
-  JobRun run(WriteArchiveToMemory({{u"small", testing::NoiseContent(1000, 1), {}},
-                                   {u"large", testing::NoiseContent(300000, 2), {}}},
-                                  options));
+  JobRun run(testing::WriteArchiveToMemory({{u"small", testing::NoiseContent(1000, 1), {}},
+                                            {u"large", testing::NoiseContent(300000, 2), {}}},
+                                           options));
   run.Run();
   const uint64_t large = run.session.catalog.at(1).record.packedSize;
   ASSERT_GT(large, 4 * 64000u);
@@ -108,9 +108,10 @@ TEST_P(ExtractionJobTest, ProgressBarsMoveInEntriesAndPackedUnits) {
   // The large entry: one position per frame, in units of 64000 packed bytes.
   uint64_t consumed = 0;
   uint64_t at = run.session.DataAreaPosition() + run.session.catalog.at(1).streamOffset;
-  const auto bytes = WriteArchiveToMemory({{u"small", testing::NoiseContent(1000, 1), {}},
-                                           {u"large", testing::NoiseContent(300000, 2), {}}},
-                                          options);
+  const auto bytes =
+      testing::WriteArchiveToMemory({{u"small", testing::NoiseContent(1000, 1), {}},
+                                     {u"large", testing::NoiseContent(300000, 2), {}}},
+                                    options);
   while (consumed < large) {
     const uint64_t frame = LoadU32(&bytes[at]) + 8;
     consumed += frame;
@@ -122,15 +123,15 @@ TEST_P(ExtractionJobTest, ProgressBarsMoveInEntriesAndPackedUnits) {
 }
 
 TEST_P(ExtractionJobTest, ExistingFoldersAreTakenSilently) {
-  JobRun run(WriteArchiveToMemory(NestedEntries(), testing::PlainOptions()));
+  JobRun run(testing::WriteArchiveToMemory(NestedEntries(), testing::PlainOptions()));
   fs::create_directories(run.folder.path() / "a" / "b");
   EXPECT_EQ(run.Run().end, JobEnd::kSucceeded);
   EXPECT_EQ(run.dialog.messages.size(), 1u);
 }
 
 TEST_P(ExtractionJobTest, FileWhereAFolderIsNeededAsksAtEachLevelThenSkips) {
-  JobRun run(WriteArchiveToMemory({{u"a\\b\\f.txt", Bytes("x"), {}}, {u"ok.txt", Bytes("y"), {}}},
-                                  testing::PlainOptions()));
+  JobRun run(testing::WriteArchiveToMemory(
+      {{u"a\\b\\f.txt", Bytes("x"), {}}, {u"ok.txt", Bytes("y"), {}}}, testing::PlainOptions()));
   testing::WriteFile(run.folder.path() / "a", Bytes("a plain file"));
   run.dialog.answers = {kIdNo, kIdNo, kIdNo};
   const JobOutcome outcome = run.Run();
@@ -148,7 +149,8 @@ TEST_P(ExtractionJobTest, FileWhereAFolderIsNeededAsksAtEachLevelThenSkips) {
 }
 
 TEST_P(ExtractionJobTest, YesToAFolderQuestionStopsTheJob) {
-  JobRun run(WriteArchiveToMemory({{u"a\\f.txt", Bytes("x"), {}}}, testing::PlainOptions()));
+  JobRun run(
+      testing::WriteArchiveToMemory({{u"a\\f.txt", Bytes("x"), {}}}, testing::PlainOptions()));
   testing::WriteFile(run.folder.path() / "a", Bytes("file"));
   run.dialog.answers = {kIdYes};
   EXPECT_EQ(run.Run().end, JobEnd::kQuestionStop);
@@ -161,7 +163,7 @@ TEST_P(ExtractionJobTest, YesToAFolderQuestionStopsTheJob) {
 TEST_P(ExtractionJobTest, OverwriteNoKeepsTheFileAndYesReplacesIt) {
   const auto content = testing::MixedContent(5000, 3);
   for (const MessageAnswer answer : {kIdNo, kIdYes}) {
-    JobRun run(WriteArchiveToMemory({{u"f.txt", content, {}}}, testing::PlainOptions()));
+    JobRun run(testing::WriteArchiveToMemory({{u"f.txt", content, {}}}, testing::PlainOptions()));
     testing::WriteFile(run.folder.path() / "f.txt", Bytes("old"));
     run.dialog.answers = {answer};
     const JobOutcome outcome = run.Run();
@@ -176,13 +178,13 @@ TEST_P(ExtractionJobTest, OverwriteNoKeepsTheFileAndYesReplacesIt) {
 }
 
 TEST_P(ExtractionJobTest, SkippedEntriesDoNotDisturbTheOnesAfterThem) {
-  PackOptions options = testing::EncryptedOptions(u"pw");
-  options.chunkSize = 20000;
+  testing::CraftedOptions options = testing::EncryptedOptions(u"pw");
+  options.frameContent = 20000;
   const std::vector<PackEntry> entries = {{u"a.bin", testing::NoiseContent(150000, 1), {}},
                                           {u"b.bin", testing::MixedContent(150000, 2), {}},
                                           {u"c.bin", testing::MixedContent(90000, 3), {}},
                                           {u"d.bin", testing::NoiseContent(50000, 4), {}}};
-  JobRun run(WriteArchiveToMemory(entries, options));
+  JobRun run(testing::WriteArchiveToMemory(entries, options));
   run.dialog.password = u"pw";
   run.dialog.selection = {3, 0, 1, 7, 2};  // out of order, with an index the archive lacks
   for (const char* name : {"a.bin", "c.bin"})
@@ -209,29 +211,30 @@ std::vector<uint64_t> FramesOf(const std::vector<uint8_t>& archive, uint64_t at,
 
 // Damage to the frames of the second entry, and what the job must say (null: a wrong-password
 // text, either of the two).
-struct ChunkFailure {
+struct FrameFailure {
   const char* what;
   std::function<void(std::vector<uint8_t>&, const std::vector<uint64_t>& frames)> damage;
   const char16_t* password;
   const char16_t* message;
 };
 
-TEST_P(ExtractionJobTest, ChunkFailuresStopTheJobAndKeepTheOriginalFile) {
-  const ChunkFailure cases[] = {
+TEST_P(ExtractionJobTest, FrameFailuresStopTheJobAndKeepTheOriginalFile) {
+  const FrameFailure cases[] = {
       {"wrong password", [](auto&, auto&) {}, u"wrong", nullptr},
       {"payload byte flipped", [](auto& b, auto& f) { b[f[1] + 100] ^= 4; }, u"right", nullptr},
       {"payloadSum flipped", [](auto& b, auto& f) { b[f[0] + 4 + LoadU32(&b[f[0]])] ^= 1; },
-       u"right", text::kChunkSumMismatch},
+       u"right", text::kFrameSumMismatch},
       {"last frame longer than the entry",
        [](auto& b, auto& f) { StoreU32(&b[f.back()], LoadU32(&b[f.back()]) + 16); }, u"right",
-       text::kChunkReadFailed},
-      {"payloadLength beyond a chunk buffer", [](auto& b, auto& f) { StoreU32(&b[f[0]], 128016); },
-       u"right", text::kChunkReadFailed},
+       text::kFrameReadFailed},
+      {"payloadLength beyond a ChunkBuffer", [](auto& b, auto& f) { StoreU32(&b[f[0]], 128016); },
+       u"right", text::kFrameReadFailed},
   };
   const auto content = testing::MixedContent(400000, 4);
-  for (const ChunkFailure& c : cases) {
-    auto archive = WriteArchiveToMemory({{u"ok.txt", Bytes("first"), {}}, {u"f.txt", content, {}}},
-                                        testing::EncryptedOptions(u"right"));
+  for (const FrameFailure& c : cases) {
+    auto archive =
+        testing::WriteArchiveToMemory({{u"ok.txt", Bytes("first"), {}}, {u"f.txt", content, {}}},
+                                      testing::EncryptedOptions(u"right"));
     {
       ArchiveSession probe;
       testing::OpenFromMemory(archive, probe);
@@ -246,13 +249,13 @@ TEST_P(ExtractionJobTest, ChunkFailuresStopTheJobAndKeepTheOriginalFile) {
     testing::WriteFile(run.folder.path() / "f.txt", Bytes("precious"));
     run.dialog.answers = {kIdYes};
     const JobOutcome outcome = run.Run();
-    EXPECT_EQ(outcome.end, JobEnd::kChunkStop) << c.what;
+    EXPECT_EQ(outcome.end, JobEnd::kFrameStop) << c.what;
     ASSERT_FALSE(run.dialog.messages.empty());
     const std::u16string& shown = run.dialog.messages.back().text;
     if (c.message != nullptr) {
       EXPECT_EQ(U8(shown), U8(c.message)) << c.what;
     } else {
-      EXPECT_TRUE(shown == text::kDecryptFailed || shown == text::kChunkSumMismatch) << c.what;
+      EXPECT_TRUE(shown == text::kDecryptFailed || shown == text::kFrameSumMismatch) << c.what;
     }
     const auto conversation = run.dialog.Conversation();
     ASSERT_GE(conversation.size(), 3u);
@@ -270,8 +273,8 @@ TEST_P(ExtractionJobTest, ChunkFailuresStopTheJobAndKeepTheOriginalFile) {
 }
 
 TEST_P(ExtractionJobTest, ChecksumMismatchDeletesTheEntryAndStops) {
-  auto archive = WriteArchiveToMemory({{u"f.txt", testing::MixedContent(1000, 1), {}}},
-                                      testing::PlainOptions());
+  auto archive = testing::WriteArchiveToMemory({{u"f.txt", testing::MixedContent(1000, 1), {}}},
+                                               testing::PlainOptions());
   const uint64_t directory = archive.size() - LoadU32(&archive[archive.size() - 4]);
   archive[directory + 16] ^= 1;  // entrySum
   JobRun run(archive);
@@ -282,19 +285,19 @@ TEST_P(ExtractionJobTest, ChecksumMismatchDeletesTheEntryAndStops) {
   EXPECT_TRUE(testing::ListTree(run.folder.path()).empty());
 }
 
-TEST_P(ExtractionJobTest, AbortAtAChunkOfTheSecondEntryLeavesTheFirst) {
-  PackOptions options = testing::EncryptedOptions(u"pw");
-  options.chunkSize = 10000;
+TEST_P(ExtractionJobTest, AbortAtAFrameOfTheSecondEntryLeavesTheFirst) {
+  testing::CraftedOptions options = testing::EncryptedOptions(u"pw");
+  options.frameContent = 10000;
   const auto first = testing::MixedContent(30000, 1);
-  JobRun run(WriteArchiveToMemory(
+  JobRun run(testing::WriteArchiveToMemory(
       {{u"first.txt", first, {}}, {u"second.txt", testing::MixedContent(100000, 2), {}}}, options));
   run.dialog.password = u"pw";
   int entryStarts = 0;
-  int secondEntryChunks = 0;
+  int secondEntryFrames = 0;
   run.dialog.onPosition = [&](ControlId bar, uint64_t) {
     if (bar == kProgressEntries) ++entryStarts;
-    // Chunk positions of the second entry: the first call is its reset to 0, then one per chunk.
-    if (bar == kProgressBytes && entryStarts == 3 && ++secondEntryChunks == 3) run.abort = true;
+    // Frame positions of the second entry: the first call is its reset to 0, then one per frame.
+    if (bar == kProgressBytes && entryStarts == 3 && ++secondEntryFrames == 3) run.abort = true;
   };
   const JobOutcome outcome = run.Run();
   EXPECT_EQ(outcome.end, JobEnd::kAborted);
@@ -306,7 +309,8 @@ TEST_P(ExtractionJobTest, AbortAtAChunkOfTheSecondEntryLeavesTheFirst) {
 }
 
 TEST_P(ExtractionJobTest, EmptyPasswordOnEncryptedArchiveTouchesNoBar) {
-  JobRun run(WriteArchiveToMemory({{u"f", Bytes("x"), {}}}, testing::EncryptedOptions(u"pw")));
+  JobRun run(
+      testing::WriteArchiveToMemory({{u"f", Bytes("x"), {}}}, testing::EncryptedOptions(u"pw")));
   EXPECT_EQ(run.Run().end, JobEnd::kNoPassword);
   EXPECT_EQ(run.dialog.calls,
             (std::vector<std::string>{"password", "message Ошибка 48 " + U8(text::kEnterPassword),
@@ -315,7 +319,7 @@ TEST_P(ExtractionJobTest, EmptyPasswordOnEncryptedArchiveTouchesNoBar) {
 
 TEST_P(ExtractionJobTest, UnencryptedArchiveIgnoresThePasswordBox) {
   for (const char16_t* password : {u"", u"anything"}) {
-    JobRun run(WriteArchiveToMemory({{u"f", Bytes("x"), {}}}, testing::PlainOptions()));
+    JobRun run(testing::WriteArchiveToMemory({{u"f", Bytes("x"), {}}}, testing::PlainOptions()));
     run.dialog.password = password;
     EXPECT_EQ(run.Run().end, JobEnd::kSucceeded);
     EXPECT_EQ(ReadFile(run.folder.path() / "f"), Bytes("x"));
@@ -333,7 +337,7 @@ TEST_P(ExtractionJobTest, UnsafeNamesNeverLeaveTheFolder) {
   entries.push_back({u"safe\\last.txt", Bytes("s"), {}});
 
   TempFolder outer;  // the destination is a folder inside it, so escapes would land here
-  JobRun run(WriteArchiveToMemory(entries, testing::PlainOptions()));
+  JobRun run(testing::WriteArchiveToMemory(entries, testing::PlainOptions()));
   for (size_t i = 0; i < unsafe.size(); ++i) run.dialog.answers.push_back(kIdNo);
   const JobOutcome outcome = run.Run();
   EXPECT_EQ(outcome.end, JobEnd::kSucceeded);
@@ -345,8 +349,8 @@ TEST_P(ExtractionJobTest, UnsafeNamesNeverLeaveTheFolder) {
     EXPECT_EQ(run.dialog.Conversation()[2 + i], Question(text::kUnsafeEntryName, unsafe[i]));
   }
 
-  JobRun stopping(WriteArchiveToMemory({{u"..\\x", Bytes("e"), {}}, {u"y", Bytes("y"), {}}},
-                                       testing::PlainOptions()));
+  JobRun stopping(testing::WriteArchiveToMemory(
+      {{u"..\\x", Bytes("e"), {}}, {u"y", Bytes("y"), {}}}, testing::PlainOptions()));
   stopping.dialog.answers = {kIdYes};
   EXPECT_EQ(stopping.Run().end, JobEnd::kQuestionStop);
   EXPECT_TRUE(testing::ListTree(stopping.folder.path()).empty());
@@ -355,7 +359,7 @@ TEST_P(ExtractionJobTest, UnsafeNamesNeverLeaveTheFolder) {
 TEST_P(ExtractionJobTest, ALongNameUnderADeepFolderIsWrittenWhole) {
   // 250 units of name under a folder already about 100 units deep: beyond the old 260-unit paths.
   const std::u16string name = std::u16string(120, u'd') + u"\\" + std::u16string(125, u'f');
-  JobRun run(WriteArchiveToMemory({{name, Bytes("long"), {}}}, testing::PlainOptions()));
+  JobRun run(testing::WriteArchiveToMemory({{name, Bytes("long"), {}}}, testing::PlainOptions()));
   const fs::path deep = run.folder.path() / std::string(90, 'p');
   fs::create_directory(deep);
   const std::u16string destination =
@@ -374,9 +378,6 @@ class FailingFileSystem : public FileSystem {
   std::unique_ptr<ReadableFile> OpenForReading(const std::u16string& p) override {
     return inner_->OpenForReading(p);
   }
-  std::unique_ptr<WritableFile> CreateForWriting(const std::u16string& p) override {
-    return inner_->CreateForWriting(p);
-  }
   std::unique_ptr<WritableFile> CreateTemporaryBeside(const std::u16string& target,
                                                       std::u16string& temp) override {
     auto file = inner_->CreateTemporaryBeside(target, temp);
@@ -389,6 +390,7 @@ class FailingFileSystem : public FileSystem {
   bool MoveReplacing(const std::u16string& from, const std::u16string& to) override {
     return !failMove_ && inner_->MoveReplacing(from, to);
   }
+  std::u16string FailureReason() const override { return u"moving refused"; }
   std::u16string JoinEntryPath(const std::u16string& f, const std::u16string& n) const override {
     return inner_->JoinEntryPath(f, n);
   }
@@ -402,8 +404,8 @@ class FailingFileSystem : public FileSystem {
     size_t Write(const uint8_t* data, size_t count) override {
       return count == 0 ? 0 : inner_->Write(data, count - 1);
     }
-    bool Seek(uint64_t position) override { return inner_->Seek(position); }
     bool Close() override { return inner_->Close(); }
+    std::u16string FailureReason() const override { return u"disk full"; }
 
    private:
     std::unique_ptr<WritableFile> inner_;
@@ -421,13 +423,13 @@ TEST_P(ExtractionJobTest, OutputFailuresNeverCostTheExistingFile) {
     MessageAnswer answer;  // to the overwrite question, then to the create question
     JobEnd end;
   } cases[] = {
-      {"short write", true, false, kIdYes, JobEnd::kChunkStop},
+      {"short write", true, false, kIdYes, JobEnd::kFrameStop},
       {"replace refused, go on", false, true, kIdNo, JobEnd::kSucceeded},
       {"replace refused, stop", false, true, kIdYes, JobEnd::kQuestionStop},
   };
   for (const Case& c : cases) {
-    JobRun run(WriteArchiveToMemory({{u"f.txt", testing::MixedContent(3000, 1), {}}},
-                                    testing::PlainOptions()));
+    JobRun run(testing::WriteArchiveToMemory({{u"f.txt", testing::MixedContent(3000, 1), {}}},
+                                             testing::PlainOptions()));
     FailingFileSystem files(c.failWrites, c.failMove);
     testing::WriteFile(run.folder.path() / "f.txt", Bytes("precious"));
     run.dialog.answers = {kIdYes, c.answer};
@@ -440,6 +442,9 @@ TEST_P(ExtractionJobTest, OutputFailuresNeverCostTheExistingFile) {
                                         ? std::u16string(text::kWriteFailed)
                                         : FillIn(text::kCreateFileFailed, run.PathOf(u"f.txt"));
     EXPECT_EQ(U8(run.dialog.messages.at(1).text), U8(expected)) << c.what;
+    // The system's reason goes along for the command-line tool, outside the text.
+    EXPECT_EQ(U8(run.dialog.messages.at(1).detail), c.failWrites ? "disk full" : "moving refused")
+        << c.what;
   }
 }
 

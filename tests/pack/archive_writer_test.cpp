@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "archive/failure.h"
-#include "archive/little_endian.h"
-#include "platform/memory_files.h"
+#include "base/failure.h"
+#include "base/little_endian.h"
+#include "base/texts.h"
+#include "base/utf.h"
+#include "support/memory_files.h"
 #include "support/test_archives.h"
-#include "ui/texts.h"
-#include "ui/utf.h"
 
 namespace ozr {
 namespace {
@@ -16,7 +16,7 @@ using testing::Bytes;
 
 std::u16string Refusal(const std::vector<PackEntry>& entries, const PackOptions& options) {
   try {
-    WriteArchiveToMemory(entries, options);
+    testing::WriteArchiveToMemory(entries, options);
   } catch (const Failure& f) {
     return f.text();
   }
@@ -37,10 +37,10 @@ TEST(ArchiveWriter, RefusesWhatTheUnpackerCouldNotOpenOrUse) {
       {"comment of 256", one, [](PackOptions& o) { o.comment.assign(256, u'c'); },
        text::kPackCommentTooLong},
       {"level 10", one, [](PackOptions& o) { o.compressionLevel = 10; }, text::kPackLevelRange},
-      {"no password", one, [](PackOptions& o) { o.notEncrypted = 0; }, text::kEnterPassword},
+      {"no password", one, [](PackOptions& o) { o.encrypted = true; }, text::kEnterPassword},
       {"password of 17", one,
        [](PackOptions& o) {
-         o.notEncrypted = 0;
+         o.encrypted = true;
          o.password.assign(17, u'p');
        },
        text::kPackPasswordTooLong},
@@ -54,16 +54,16 @@ TEST(ArchiveWriter, RefusesWhatTheUnpackerCouldNotOpenOrUse) {
        u"Пустой файл не может быть записан в архив: пусто."},
   };
   for (const Case& c : cases) {
-    PackOptions options = testing::PlainOptions();
+    testing::CraftedOptions options = testing::PlainOptions();
     c.change(options);
     EXPECT_EQ(ToUtf8(Refusal(c.entries, options)), ToUtf8(c.refusal)) << c.what;
   }
 }
 
 TEST(ArchiveWriter, EncryptedFramesAreWholeBlocksAndFitTheBuffer) {
-  PackOptions options = testing::EncryptedOptions(u"pw");
+  testing::CraftedOptions options = testing::EncryptedOptions(u"pw");
   const auto content = testing::NoiseContent(1000000, 3);
-  const auto archive = WriteArchiveToMemory({{u"big", content, {}}}, options);
+  const auto archive = testing::WriteArchiveToMemory({{u"big", content, {}}}, options);
   ArchiveSession session;
   testing::OpenFromMemory(archive, session);
   const uint64_t packed = session.catalog.at(0).record.packedSize;
@@ -87,7 +87,7 @@ TEST(ArchiveWriter, ReadsEntriesFromFilesThroughTheFileSystem) {
   const auto content = testing::MixedContent(300000, 5);
   testing::OneFileSystem files(content);
   std::vector<uint8_t> bytes;
-  MemoryWritableFile out(bytes);
+  testing::MemoryWritableFile out(bytes);
   const PackResult result =
       WriteArchive({{u"copy.bin", {}, u"/src/archive.ozr"}}, testing::PlainOptions(), &files, out);
   EXPECT_EQ(result.totalUnpackedSize, content.size());
@@ -97,28 +97,25 @@ TEST(ArchiveWriter, ReadsEntriesFromFilesThroughTheFileSystem) {
   EXPECT_EQ(testing::DecodeEntry(session, 0, u""), content);
 
   std::vector<uint8_t> unused;
-  MemoryWritableFile other(unused);
+  testing::MemoryWritableFile other(unused);
   EXPECT_THROW(WriteArchive({{u"x", {}, u"/missing"}}, testing::PlainOptions(), &files, other),
                Failure);
 }
 
 TEST(ArchiveWriter, EndAlignmentAddsFewerThanItsSizeAndKeepsTheArchiveReadable) {
   const std::vector<uint8_t> content = testing::MixedContent(5000, 7);
-  for (const HeaderPlacement placement :
-       {HeaderPlacement::kBehindDirectory, HeaderPlacement::kBeforeData}) {
-    for (size_t prefix = 0; prefix < 8; ++prefix) {
-      PackOptions options = testing::PlainOptions();
-      options.headerPlacement = placement;
-      const std::vector<uint8_t> program(prefix, 0x90);
-      const size_t unaligned = WriteArchiveToMemory({{u"f", content, {}}}, options, program).size();
-      options.endAlignment = 8;
-      const auto aligned = WriteArchiveToMemory({{u"f", content, {}}}, options, program);
-      EXPECT_EQ(aligned.size() % 8, 0u) << prefix;
-      EXPECT_LT(aligned.size() - unaligned, 8u) << prefix;
-      ArchiveSession session;
-      testing::OpenFromMemory(aligned, session);
-      EXPECT_EQ(testing::DecodeEntry(session, 0, u""), content) << prefix;
-    }
+  for (size_t prefix = 0; prefix < 8; ++prefix) {
+    testing::CraftedOptions options = testing::PlainOptions();
+    const std::vector<uint8_t> program(prefix, 0x90);
+    const size_t unaligned =
+        testing::WriteArchiveToMemory({{u"f", content, {}}}, options, program).size();
+    options.endAlignment = 8;
+    const auto aligned = testing::WriteArchiveToMemory({{u"f", content, {}}}, options, program);
+    EXPECT_EQ(aligned.size() % 8, 0u) << prefix;
+    EXPECT_LT(aligned.size() - unaligned, 8u) << prefix;
+    ArchiveSession session;
+    testing::OpenFromMemory(aligned, session);
+    EXPECT_EQ(testing::DecodeEntry(session, 0, u""), content) << prefix;
   }
 }
 

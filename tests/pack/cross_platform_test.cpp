@@ -25,14 +25,14 @@ constexpr const char* kOther = "win32";
 
 struct Sample {
   const char* file;
-  PackOptions options;
+  testing::CraftedOptions options;
 };
 
 std::vector<Sample> Samples() {
-  PackOptions multi = testing::EncryptedOptions(u"Пароль16символов");
-  multi.chunkSize = 10000;
-  PackOptions before = testing::EncryptedOptions(u"secret");
-  before.headerPlacement = HeaderPlacement::kBeforeData;
+  testing::CraftedOptions multi = testing::EncryptedOptions(u"Пароль16символов");
+  multi.frameContent = 10000;
+  testing::CraftedOptions before = testing::EncryptedOptions(u"secret");
+  before.headerFirst = true;
   before.comment = u"Комментарий";
   return {{"encrypted-multi.ozr", multi},
           {"encrypted-header-first.ozr", before},
@@ -57,7 +57,7 @@ TEST(CrossPlatform, ArchivesOfTheOtherBackendDecode) {
   const fs::path other = fs::path(dir) / kOther;
   fs::create_directories(self);
   for (const Sample& s : Samples()) {
-    const auto bytes = WriteArchiveToMemory(Entries(), s.options);
+    const auto bytes = testing::WriteArchiveToMemory(Entries(), s.options);
     std::ofstream(self / s.file, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));

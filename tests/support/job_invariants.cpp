@@ -3,10 +3,10 @@
 
 #include <algorithm>
 
-#include "archive/failure.h"
-#include "extract/chunk_sum.h"
-#include "extract/decode_chunk.h"
-#include "ui/utf.h"
+#include "base/failure.h"
+#include "base/utf.h"
+#include "codec/chunk_sum.h"
+#include "codec/decode_chunk.h"
 
 namespace ozr::testing {
 
@@ -30,8 +30,8 @@ bool IsWholeEntry(ArchiveSession& session, uint32_t index, const std::u16string&
                   const std::vector<uint8_t>& bytes) {
   const CatalogEntry& entry = session.catalog.at(index);
   try {
-    std::optional<ExtractionKey> key;
-    if (session.header.encrypted()) key.emplace(DeriveExtractionKey(password));
+    std::optional<ArchiveKey> key;
+    if (session.header.encrypted()) key.emplace(DeriveArchiveKey(password));
     session.file->Seek(session.DataAreaPosition() + entry.streamOffset);
     ChunkBuffer input;
     ChunkBuffer output;
@@ -39,16 +39,16 @@ bool IsWholeEntry(ArchiveSession& session, uint32_t index, const std::u16string&
     size_t offset = 0;
     uint32_t sum = 0;
     while (consumed < entry.record.packedSize) {
-      const DecodedChunk chunk = DecodeChunk(*session.file, key ? &*key : nullptr,
+      const FrameLengths frame = DecodeChunk(*session.file, key ? &*key : nullptr,
                                              entry.record.packedSize, consumed, input, output);
-      if (bytes.size() - offset < chunk.inflatedLength ||
-          !std::equal(output.data(), output.data() + chunk.inflatedLength,
+      if (bytes.size() - offset < frame.inflatedLength ||
+          !std::equal(output.data(), output.data() + frame.inflatedLength,
                       bytes.begin() + static_cast<long>(offset))) {
         return false;
       }
-      sum = ChunkSumUpdate(sum, output.data(), static_cast<int32_t>(chunk.inflatedLength));
-      offset += chunk.inflatedLength;
-      consumed += chunk.storedLength + kFrameOverhead;
+      sum = ChunkSumUpdate(sum, output.data(), static_cast<int32_t>(frame.inflatedLength));
+      offset += frame.inflatedLength;
+      consumed += frame.storedLength + kFrameOverhead;
     }
     return offset == bytes.size() && sum == entry.record.entrySum;
   } catch (const Failure&) {

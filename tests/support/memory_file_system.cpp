@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "platform/memory_files.h"
+#include "support/memory_files.h"
 
 namespace ozr::testing {
 
@@ -53,11 +53,6 @@ class MemoryFileSystem::Writer final : public WritableFile {
     if (n != 0) std::memcpy(bytes_->data() + position_, data, n);
     position_ += n;
     return n;
-  }
-  bool Seek(uint64_t position) override {
-    if (closed_ || position > bytes_->size()) return false;
-    position_ = static_cast<size_t>(position);
-    return true;
   }
   bool Close() override {
     if (closed_) return true;
@@ -172,16 +167,6 @@ std::unique_ptr<WritableFile> MemoryFileSystem::OpenWriter(const std::u16string&
   node.temporary = temporary;
   node.bytes = std::make_shared<std::vector<uint8_t>>();
   return std::make_unique<Writer>(*this, path, node.bytes);
-}
-
-std::unique_ptr<WritableFile> MemoryFileSystem::CreateForWriting(const std::u16string& path) {
-  changed_.push_back(path);
-  if (Refused(Call::kCreate, path)) return nullptr;
-  const auto resolved = Resolve(path);
-  if (!resolved || !ParentIsDirectory(*resolved)) return nullptr;
-  const auto existing = nodes_.find(*resolved);
-  if (existing != nodes_.end() && existing->second.directory) return nullptr;
-  return OpenWriter(path, *resolved, false);
 }
 
 std::unique_ptr<WritableFile> MemoryFileSystem::CreateTemporaryBeside(const std::u16string& target,

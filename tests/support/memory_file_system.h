@@ -23,16 +23,7 @@ class MemoryFileSystem final : public FileSystem {
     std::shared_ptr<std::vector<uint8_t>> bytes;
   };
   // The calls that `refuse` may make fail.
-  enum class Call {
-    kOpen,
-    kCreate,
-    kCreateTemporary,
-    kMakeDirectory,
-    kRemove,
-    kMove,
-    kWrite,
-    kClose
-  };
+  enum class Call { kOpen, kCreateTemporary, kMakeDirectory, kRemove, kMove, kWrite, kClose };
 
   explicit MemoryFileSystem(NameRules rules) : rules_(rules) {}
 
@@ -61,7 +52,6 @@ class MemoryFileSystem final : public FileSystem {
   uint64_t spaceLeft = UINT64_MAX;
 
   std::unique_ptr<ReadableFile> OpenForReading(const std::u16string& path) override;
-  std::unique_ptr<WritableFile> CreateForWriting(const std::u16string& path) override;
   std::unique_ptr<WritableFile> CreateTemporaryBeside(const std::u16string& target,
                                                       std::u16string& tempPath) override;
   PathKind QueryPath(const std::u16string& path) override;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ui/utf.h"
+#include "base/utf.h"
 
 namespace ozr::testing {
 namespace {
@@ -52,7 +52,6 @@ TEST(MemoryFileSystem, FilesFoldersAndTemporaryFilesBehaveAsOnDisk) {
   EXPECT_FALSE(files.MakeDirectory(u"/d/x/y")) << "the parent is missing";
   EXPECT_TRUE(files.MakeDirectory(u"/d/x"));
   EXPECT_FALSE(files.MakeDirectory(u"/d/x")) << "it exists";
-  EXPECT_EQ(files.CreateForWriting(u"/d/x"), nullptr) << "a folder is no file";
 
   std::u16string temp;
   auto out = files.CreateTemporaryBeside(u"/d/old", temp);
@@ -71,13 +70,13 @@ TEST(MemoryFileSystem, FilesFoldersAndTemporaryFilesBehaveAsOnDisk) {
   EXPECT_FALSE(files.MoveReplacing(u"/d/old", u"/d/x")) << "a folder is not replaced";
 
   files.spaceLeft = 2;
-  auto full = files.CreateForWriting(u"/d/full");
+  auto full = files.CreateTemporaryBeside(u"/d/full", temp);
   EXPECT_EQ(full->Write(reinterpret_cast<const uint8_t*>("abc"), 3), 2u);
   files.refuse = [](MemoryFileSystem::Call call, const std::u16string&) {
     return call == MemoryFileSystem::Call::kRemove;
   };
-  EXPECT_FALSE(files.RemoveFile(u"/d/full"));
-  EXPECT_EQ(files.changedPaths().back(), u"/d/full");
+  EXPECT_FALSE(files.RemoveFile(temp));
+  EXPECT_EQ(files.changedPaths().back(), temp);
 }
 
 }  // namespace

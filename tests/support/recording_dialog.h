@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/utf.h"
 #include "extract/extraction_dialog.h"
-#include "ui/utf.h"
 
 namespace ozr::testing {
 
@@ -46,7 +46,7 @@ class RecordingDialog : public ExtractionDialog {
   void SetBusy(bool busy) override { calls.push_back(busy ? "busy 1" : "busy 0"); }
   void ResetProgress() override { calls.push_back("reset"); }
 
-  // Calls that are not progress-bar positions: the conversation without the per-chunk noise.
+  // Calls that are not progress-bar positions: the conversation without the per-frame noise.
   std::vector<std::string> Conversation() const {
     std::vector<std::string> out;
     for (const auto& c : calls) {

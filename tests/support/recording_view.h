@@ -10,15 +10,18 @@ namespace ozr::testing {
 
 class RecordingView : public ArchiveView {
  public:
-  void SetControlText(ControlId control, const std::u16string& text) override {
-    calls.push_back(u"text " + Id(control) + u" " + text);
+  void ShowDestinationFolder(const std::u16string& folder) override {
+    calls.push_back(u"folder " + folder);
   }
-  void SetCaption(const std::u16string& text) override { calls.push_back(u"caption " + text); }
-  void AppendListItem(const std::u16string& text) override {
-    items.push_back(text);
-    calls.push_back(u"item " + text);
+  void ShowComment(const std::u16string& text) override { calls.push_back(u"comment " + text); }
+  void ShowTitle(const std::u16string& text) override { calls.push_back(u"title " + text); }
+  void ShowSummary(const std::u16string& line) override { calls.push_back(u"summary " + line); }
+  void ShowLevel(const std::u16string& line) override { calls.push_back(u"level " + line); }
+  void AppendEntryLine(const std::u16string& line) override {
+    items.push_back(line);
+    calls.push_back(u"item " + line);
   }
-  void DisableControl(ControlId control) override { calls.push_back(u"disable " + Id(control)); }
+  void DisablePassword() override { calls.push_back(u"password disabled"); }
   MessageAnswer ShowMessage(const Message& message) override {
     messages.push_back(message);
     calls.push_back(u"message " + message.text);

@@ -1,13 +1,17 @@
 // Archive helpers shared by the tests.
 #include "support/test_archives.h"
 
+#include <cstring>
 #include <optional>
+#include <stdexcept>
 
-#include "archive/little_endian.h"
 #include "archive/open_archive.h"
-#include "extract/chunk_sum.h"
-#include "extract/decode_chunk.h"
-#include "platform/memory_files.h"
+#include "base/little_endian.h"
+#include "codec/chunk_sum.h"
+#include "codec/decode_chunk.h"
+#include "pack/archive_output.h"
+#include "pack/frame_writer.h"
+#include "support/memory_files.h"
 #include "support/recording_view.h"
 
 namespace ozr::testing {
@@ -66,17 +70,102 @@ std::vector<uint8_t> Signed(std::vector<uint8_t> file) {
   return file;
 }
 
-PackOptions PlainOptions(std::u16string title) {
-  PackOptions options;
+CraftedOptions PlainOptions(std::u16string title) {
+  CraftedOptions options;
   options.title = std::move(title);
   return options;
 }
 
-PackOptions EncryptedOptions(std::u16string password, std::u16string title) {
-  PackOptions options = PlainOptions(std::move(title));
-  options.notEncrypted = 0;
+CraftedOptions EncryptedOptions(std::u16string password, std::u16string title) {
+  CraftedOptions options = PlainOptions(std::move(title));
+  options.encrypted = true;
   options.password = std::move(password);
   return options;
+}
+
+namespace {
+
+// One entry's frames of `frameContent` bytes each (the last may be shorter; without a size, as
+// much as fits a ChunkBuffer), with the trailing bytes behind each stream.
+EntryRecord CraftEntry(const PackEntry& entry, const CraftedOptions& options, FrameWriter& frames,
+                       ArchiveOutput& out) {
+  const std::vector<uint8_t>& content = entry.bytes;
+  const size_t step = options.frameContent != 0 ? options.frameContent : kChunkBufferSize;
+  EntryRecord record;
+  record.unpackedSize = content.size();
+  record.nameLength = static_cast<uint32_t>(entry.name.size());
+  for (size_t at = 0; at < content.size();) {
+    auto take = static_cast<uint32_t>(std::min(step, content.size() - at));
+    uint32_t length = 0;
+    // Content that does not shrink is taken in halves until its frame fits.
+    for (;; take /= 2) {
+      if (take == 0) throw std::logic_error("a crafted frame does not fit a ChunkBuffer");
+      length = frames.Compress(content.data() + at, take) + options.trailingBytes;
+      const bool final = at + take == content.size();
+      if (length <= frames.capacity() && frames.StoredLength(length, final) <= kChunkBufferSize) {
+        break;
+      }
+    }
+    std::memset(frames.payload() + length - options.trailingBytes, 0, options.trailingBytes);
+    record.packedSize += frames.Emit(length, at + take == content.size(), out);
+    record.entrySum =
+        ChunkSumUpdate(record.entrySum, content.data() + at, static_cast<int32_t>(take));
+    at += take;
+  }
+  return record;
+}
+
+// The regions in the order the crafted options ask for, from the writer's building blocks.
+void Craft(const std::vector<PackEntry>& entries, const CraftedOptions& options,
+           ArchiveOutput& out) {
+  std::optional<ArchiveKey> key;
+  if (options.encrypted) key.emplace(DeriveArchiveKey(options.password));
+  FrameWriter frames(options.compressionLevel, key ? &*key : nullptr);
+  // The data area first, apart, so that the header knows its totals wherever it goes.
+  std::vector<uint8_t> data;
+  MemoryWritableFile dataFile(data);
+  ArchiveOutput dataOut(dataFile, 0);
+  ArchiveHeader header;
+  std::vector<EntryRecord> records;
+  for (const PackEntry& entry : entries) {
+    records.push_back(CraftEntry(entry, options, frames, dataOut));
+    header.totalUnpackedSize += records.back().unpackedSize;
+    header.totalPackedSize += records.back().packedSize;
+  }
+  header.entryCount = static_cast<uint32_t>(entries.size());
+  header.compressionLevel = options.compressionLevel;
+  header.commentLength = static_cast<uint32_t>(options.comment.size());
+  header.titleLength = static_cast<uint32_t>(options.title.size());
+  header.notEncrypted = options.notEncrypted.value_or(options.encrypted ? 0 : 1);
+
+  uint64_t headerAt = out.position();
+  if (options.headerFirst) WriteHeaderBlock(out, header, options.comment, options.title);
+  out.Write(data.data(), data.size());
+  const uint64_t directoryAt = out.position();
+  WriteDirectory(out, records, entries);
+  if (!options.headerFirst) {
+    headerAt = out.position();
+    WriteHeaderBlock(out, header, options.comment, options.title);
+  }
+  WriteTrailer(out, headerAt, directoryAt);
+}
+
+}  // namespace
+
+std::vector<uint8_t> WriteArchiveToMemory(const std::vector<PackEntry>& entries,
+                                          const CraftedOptions& options,
+                                          const std::vector<uint8_t>& prefix) {
+  std::vector<uint8_t> bytes(prefix);
+  MemoryWritableFile file(bytes);
+  const bool crafted = options.headerFirst || options.frameContent != 0 ||
+                       options.trailingBytes != 0 || options.notEncrypted.has_value();
+  if (crafted) {
+    ArchiveOutput out(file, bytes.size());
+    Craft(entries, options, out);
+  } else {
+    WriteArchive(entries, options, nullptr, file, bytes.size());
+  }
+  return bytes;
 }
 
 std::unique_ptr<ReadableFile> OneFileSystem::OpenForReading(const std::u16string& path) {
@@ -87,14 +176,13 @@ std::unique_ptr<ReadableFile> OneFileSystem::OpenForReading(const std::u16string
 void OpenFromMemory(const std::vector<uint8_t>& archive, ArchiveSession& session) {
   OneFileSystem files(archive);
   RecordingView view;
-  std::u16string path = u"C:\\archive.ozr";
-  OpenArchive(path, session, files, view);
+  OpenArchive(u"C:\\archive.ozr", session, files, view);
 }
 
 std::vector<uint8_t> DecodeEntry(ArchiveSession& session, uint32_t index,
                                  const std::u16string& password, uint32_t* outputSum) {
-  std::optional<ExtractionKey> key;
-  if (session.header.encrypted()) key.emplace(DeriveExtractionKey(password));
+  std::optional<ArchiveKey> key;
+  if (session.header.encrypted()) key.emplace(DeriveArchiveKey(password));
   const CatalogEntry& entry = session.catalog.at(index);
   session.file->Seek(session.DataAreaPosition() + entry.streamOffset);
   ChunkBuffer input;
@@ -103,11 +191,11 @@ std::vector<uint8_t> DecodeEntry(ArchiveSession& session, uint32_t index,
   uint64_t consumed = 0;
   uint32_t sum = 0;
   while (consumed < entry.record.packedSize) {
-    const DecodedChunk chunk = DecodeChunk(*session.file, key ? &*key : nullptr,
+    const FrameLengths frame = DecodeChunk(*session.file, key ? &*key : nullptr,
                                            entry.record.packedSize, consumed, input, output);
-    sum = ChunkSumUpdate(sum, output.data(), static_cast<int32_t>(chunk.inflatedLength));
-    content.insert(content.end(), output.data(), output.data() + chunk.inflatedLength);
-    consumed += chunk.storedLength + kFrameOverhead;
+    sum = ChunkSumUpdate(sum, output.data(), static_cast<int32_t>(frame.inflatedLength));
+    content.insert(content.end(), output.data(), output.data() + frame.inflatedLength);
+    consumed += frame.storedLength + kFrameOverhead;
   }
   if (outputSum != nullptr) *outputSum = sum;
   return content;

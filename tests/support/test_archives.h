@@ -1,7 +1,9 @@
-// Helpers for tests: archives made by the writer, opened from memory, and decoded whole.
+// Helpers for tests: archives made by the writer (and unusual ones it never makes), opened from
+// memory, and decoded whole.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,15 +26,32 @@ std::vector<uint8_t> PeImage();
 // a 16-byte certificate table behind them, which the security entry names.
 std::vector<uint8_t> Signed(std::vector<uint8_t> file);
 
-PackOptions PlainOptions(std::u16string title = u"Тест");
-PackOptions EncryptedOptions(std::u16string password, std::u16string title = u"Тест");
+// The writer's options, and shapes of archives that other writers make or could make, which a
+// reader must take all the same.
+struct CraftedOptions : PackOptions {
+  // Implicit: the writer's own options are crafted options of no particular shape.
+  CraftedOptions(PackOptions options = {}) : PackOptions(std::move(options)) {}
+
+  bool headerFirst = false;             // the header block in front of the data area
+  uint32_t frameContent = 0;            // content bytes per frame; 0: as the writer chooses
+  uint32_t trailingBytes = 0;           // zero bytes behind each zlib stream, inside the payload
+  std::optional<uint8_t> notEncrypted;  // the header's field as stored, whatever `encrypted` says
+};
+
+CraftedOptions PlainOptions(std::u16string title = u"Тест");
+CraftedOptions EncryptedOptions(std::u16string password, std::u16string title = u"Тест");
+
+// The archive as bytes behind `prefix`; entries must be given in memory. With none of the crafted
+// shapes asked for, these are the writer's very bytes.
+std::vector<uint8_t> WriteArchiveToMemory(const std::vector<PackEntry>& entries,
+                                          const CraftedOptions& options,
+                                          const std::vector<uint8_t>& prefix = {});
 
 // A file system that knows one file, "archive.ozr", holding the given bytes.
 class OneFileSystem : public FileSystem {
  public:
   explicit OneFileSystem(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
   std::unique_ptr<ReadableFile> OpenForReading(const std::u16string& path) override;
-  std::unique_ptr<WritableFile> CreateForWriting(const std::u16string&) override { return nullptr; }
   std::unique_ptr<WritableFile> CreateTemporaryBeside(const std::u16string&,
                                                       std::u16string&) override {
     return nullptr;

@@ -7,10 +7,10 @@
 #include <deque>
 #include <map>
 
+#include "base/control_ids.h"
+#include "base/texts.h"
+#include "base/utf.h"
 #include "support/test_archives.h"
-#include "ui/control_ids.h"
-#include "ui/texts.h"
-#include "ui/utf.h"
 
 namespace ozr {
 namespace {

@@ -5,9 +5,9 @@
 #include <commdlg.h>
 #include <shlobj.h>
 
-#include "ui/control_ids.h"
+#include "base/control_ids.h"
+#include "base/texts.h"
 #include "ui/dialog_commands.h"
-#include "ui/texts.h"
 #include "ui/win32/wide.h"
 
 namespace ozr::win32 {

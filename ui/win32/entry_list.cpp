@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <string>
 
-#include "ui/control_ids.h"
+#include "base/control_ids.h"
 
 namespace ozr::win32 {
 

@@ -4,9 +4,9 @@
 // meets a call of the old one.
 #include "ui/win32/extraction_worker.h"
 
-#include "archive/failure.h"
+#include "base/failure.h"
+#include "base/texts.h"
 #include "extract/extraction_job.h"
-#include "ui/texts.h"
 #include "ui/win32/win32_dialog.h"
 
 namespace ozr::win32 {
@@ -48,9 +48,8 @@ void RunJob(UnpackerState& state) {
                   *state.files);
   } catch (const Failure& failure) {
     // The job reports its own failures; one that escapes it still reaches the user.
-    if (!failure.silent()) {
-      dialog.ShowMessage({failure.text(), text::kCaptionErrorBang, kMbIconError});
-    }
+    if (!failure.silent())
+      dialog.ShowMessage(failure.ToMessage(text::kCaptionErrorBang, kMbIconError));
     dialog.ResetProgress();
   }
   dialog.EndBusy();

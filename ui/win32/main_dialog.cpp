@@ -16,14 +16,16 @@ namespace ozr::win32 {
 
 namespace {
 
-// Returns TRUE when the start-up choice failed and ended the dialog, FALSE otherwise (the dialog
-// then sets no initial focus).
+// Returns TRUE when the user's choice of an archive failed and ended the dialog, FALSE otherwise
+// (the dialog then sets no initial focus), as the dialog has always answered its initialisation.
 INT_PTR Initialise(HWND dialog, UnpackerState& state) {
   SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&state));
   state.dialog = dialog;
   state.dialogThread = GetCurrentThreadId();
   Win32Dialog view(state);
-  return OpenStartupArchive(ModulePath(nullptr), state.session, *state.files, view) ? TRUE : FALSE;
+  const StartupResult result =
+      OpenStartupArchive(ModulePath(nullptr), state.session, *state.files, view);
+  return result == StartupResult::kChoiceFailed ? TRUE : FALSE;
 }
 
 void Close(HWND dialog, UnpackerState& state) {

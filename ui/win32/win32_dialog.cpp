@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "archive/records.h"
 #include "ui/win32/choosers.h"
 #include "ui/win32/entry_list.h"
 #include "ui/win32/extraction_worker.h"
@@ -45,16 +46,26 @@ void Win32Dialog::SetControlText(ControlId control, const std::u16string& text) 
   OnDialogThread(state_, [&] { SetDlgItemTextW(state_.dialog, control, Wide(text)); });
 }
 
-void Win32Dialog::SetCaption(const std::u16string& text) {
+void Win32Dialog::ShowDestinationFolder(const std::u16string& folder) {
+  SetControlText(kDestinationFolder, folder);
+}
+
+void Win32Dialog::ShowComment(const std::u16string& text) { SetControlText(kCommentBox, text); }
+
+void Win32Dialog::ShowTitle(const std::u16string& text) {
   OnDialogThread(state_, [&] { SetWindowTextW(state_.dialog, Wide(text)); });
 }
 
-void Win32Dialog::AppendListItem(const std::u16string& text) {
-  OnDialogThread(state_, [&] { SendToControl(kEntryList, LB_ADDSTRING, 0, WideParam(text)); });
+void Win32Dialog::ShowSummary(const std::u16string& line) { SetControlText(kSummaryLine, line); }
+
+void Win32Dialog::ShowLevel(const std::u16string& line) { SetControlText(kLevelLine, line); }
+
+void Win32Dialog::AppendEntryLine(const std::u16string& line) {
+  OnDialogThread(state_, [&] { SendToControl(kEntryList, LB_ADDSTRING, 0, WideParam(line)); });
 }
 
-void Win32Dialog::DisableControl(ControlId control) {
-  OnDialogThread(state_, [&] { EnableWindow(Control(control), FALSE); });
+void Win32Dialog::DisablePassword() {
+  OnDialogThread(state_, [&] { EnableWindow(Control(kPasswordField), FALSE); });
 }
 
 MessageAnswer Win32Dialog::ShowMessage(const Message& message) {
@@ -82,7 +93,7 @@ bool Win32Dialog::ChooseArchive(std::u16string& path) {
   return chosen;
 }
 
-void Win32Dialog::LimitPasswordLength(int units) {
+void Win32Dialog::LimitPasswordLength(uint32_t units) {
   OnDialogThread(state_, [&] { SendToControl(kPasswordField, EM_LIMITTEXT, units, 0); });
 }
 

@@ -27,10 +27,13 @@ class Win32Dialog final : public StartupView, public CommandView, public Extract
   explicit Win32Dialog(UnpackerState& state) : state_(state) {}
 
   // What opening an archive fills.
-  void SetControlText(ControlId control, const std::u16string& text) override;
-  void SetCaption(const std::u16string& text) override;
-  void AppendListItem(const std::u16string& text) override;
-  void DisableControl(ControlId control) override;
+  void ShowDestinationFolder(const std::u16string& folder) override;
+  void ShowComment(const std::u16string& text) override;
+  void ShowTitle(const std::u16string& text) override;
+  void ShowSummary(const std::u16string& line) override;
+  void ShowLevel(const std::u16string& line) override;
+  void AppendEntryLine(const std::u16string& line) override;
+  void DisablePassword() override;
   // A box owned by the dialog, or without owner when the message says so. When the dialog is
   // gone, returns kIdCancel without showing anything.
   MessageAnswer ShowMessage(const Message& message) override;
@@ -39,7 +42,7 @@ class Win32Dialog final : public StartupView, public CommandView, public Extract
   // The start-up choice.
   void ClearEntryList() override;
   bool ChooseArchive(std::u16string& path) override;
-  void LimitPasswordLength(int units) override;
+  void LimitPasswordLength(uint32_t units) override;
   void FitListExtent() override;
 
   // The commands.
@@ -58,6 +61,7 @@ class Win32Dialog final : public StartupView, public CommandView, public Extract
 
  private:
   HWND Control(ControlId control) const { return GetDlgItem(state_.dialog, control); }
+  void SetControlText(ControlId control, const std::u16string& text);
   LRESULT SendToControl(ControlId control, UINT message, WPARAM wParam, LPARAM lParam) const {
     return SendDlgItemMessageW(state_.dialog, control, message, wParam, lParam);
   }

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "archive/records.h"
-#include "extract/extraction_key.h"
+#include "codec/archive_key.h"
 #include "platform/file_system.h"
 
 namespace ozr {
@@ -22,7 +22,8 @@ class ChunkBuffer {
   std::unique_ptr<uint8_t[]> bytes_;
 };
 
-struct DecodedChunk {
+// The lengths of one frame decoded by DecodeChunk.
+struct FrameLengths {
   uint32_t storedLength = 0;    // payloadLength as stored: the frame takes storedLength + 8 bytes
   uint32_t payloadLength = 0;   // the payload after decryption, at the start of the input buffer
   uint32_t inflatedLength = 0;  // bytes now at the start of the output buffer
@@ -33,7 +34,7 @@ struct DecodedChunk {
 // packedSize. Throws Failure with "Ошибка чтения архива." (a short read; a payload longer than a
 // buffer or a frame ending past packedSize, both refused before the payload is read), the
 // decryption text, the checksum text or the inflation text, in the order the steps run.
-DecodedChunk DecodeChunk(ReadableFile& file, ExtractionKey* key, uint64_t packedSize,
+FrameLengths DecodeChunk(ReadableFile& file, ArchiveKey* key, uint64_t packedSize,
                          uint64_t consumedBytes, ChunkBuffer& input, ChunkBuffer& output);
 
 // The same work in two steps, so that reading (which must follow the file) and the rest (which

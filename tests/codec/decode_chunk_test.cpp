@@ -1,15 +1,15 @@
-#include "extract/decode_chunk.h"
+#include "codec/decode_chunk.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include "archive/failure.h"
-#include "archive/little_endian.h"
-#include "extract/chunk_sum.h"
-#include "platform/memory_files.h"
+#include "base/failure.h"
+#include "base/little_endian.h"
+#include "base/texts.h"
+#include "base/utf.h"
+#include "codec/chunk_sum.h"
+#include "support/memory_files.h"
 #include "support/test_archives.h"
-#include "ui/texts.h"
-#include "ui/utf.h"
 
 namespace ozr {
 namespace {
@@ -28,21 +28,21 @@ std::u16string FailureOf(const std::function<void()>& action) {
 
 struct RoundTrip {
   const char* what;
-  PackOptions options;
+  testing::CraftedOptions options;
   std::vector<uint8_t> content;
 };
 
 TEST(DecodeChunk, WriterToReaderRoundTrips) {
-  PackOptions small = testing::EncryptedOptions(u"пароль");
-  small.chunkSize = 1000;  // many frames per entry
-  PackOptions smallPlain = testing::PlainOptions();
-  smallPlain.chunkSize = 777;
-  PackOptions stored = testing::EncryptedOptions(u"p");
+  testing::CraftedOptions small = testing::EncryptedOptions(u"пароль");
+  small.frameContent = 1000;  // many frames per entry
+  testing::CraftedOptions smallPlain = testing::PlainOptions();
+  smallPlain.frameContent = 777;
+  testing::CraftedOptions stored = testing::EncryptedOptions(u"p");
   stored.compressionLevel = 0;
-  PackOptions trailing = testing::PlainOptions();
+  testing::CraftedOptions trailing = testing::PlainOptions();
   trailing.trailingBytes = 13;
-  trailing.chunkSize = 5000;
-  PackOptions notEncrypted2 = testing::PlainOptions();
+  trailing.frameContent = 5000;
+  testing::CraftedOptions notEncrypted2 = testing::PlainOptions();
   notEncrypted2.notEncrypted = 2;
   const RoundTrip cases[] = {
       {"plain, one frame", testing::PlainOptions(), testing::MixedContent(50000, 1)},
@@ -57,7 +57,7 @@ TEST(DecodeChunk, WriterToReaderRoundTrips) {
       {"one byte", testing::EncryptedOptions(u"1"), {0x42}},
   };
   for (const RoundTrip& c : cases) {
-    const auto archive = WriteArchiveToMemory(
+    const auto archive = testing::WriteArchiveToMemory(
         {{u"first", testing::MixedContent(333, 9), {}}, {u"x\\y", c.content, {}}}, c.options);
     ArchiveSession session;
     OpenFromMemory(archive, session);
@@ -69,13 +69,13 @@ TEST(DecodeChunk, WriterToReaderRoundTrips) {
 }
 
 TEST(DecodeChunk, WrongPasswordGivesOneOfTheTwoTexts) {
-  const auto archive = WriteArchiveToMemory({{u"a", testing::MixedContent(5000, 1), {}}},
-                                            testing::EncryptedOptions(u"right"));
+  const auto archive = testing::WriteArchiveToMemory({{u"a", testing::MixedContent(5000, 1), {}}},
+                                                     testing::EncryptedOptions(u"right"));
   for (const char16_t* password : {u"wrong", u"Right", u"right ", u"r", u"0123456789abcdef"}) {
     ArchiveSession session;
     OpenFromMemory(archive, session);
     const std::u16string text = FailureOf([&] { DecodeEntry(session, 0, password); });
-    EXPECT_TRUE(text == text::kDecryptFailed || text == text::kChunkSumMismatch)
+    EXPECT_TRUE(text == text::kDecryptFailed || text == text::kFrameSumMismatch)
         << ToUtf8(password) << ": " << ToUtf8(text);
   }
 }
@@ -158,12 +158,12 @@ TEST(DecodeChunk, DamagedFramesGiveTheirTexts) {
     const char16_t* failure;
   } cases[] = {
       {"payload byte flipped (no password involved)", [](auto& a) { a[10] ^= 1; },
-       text::kChunkSumMismatch},
-      {"payloadSum flipped", [&](auto& a) { a[4 + good.size()] ^= 0x80; }, text::kChunkSumMismatch},
+       text::kFrameSumMismatch},
+      {"payloadSum flipped", [&](auto& a) { a[4 + good.size()] ^= 0x80; }, text::kFrameSumMismatch},
       {"payloadLength beyond the buffer", [](auto& a) { StoreU32(a.data(), 128001); },
-       text::kChunkReadFailed},
+       text::kFrameReadFailed},
       {"payloadLength beyond the file", [](auto& a) { StoreU32(a.data(), 100000); },
-       text::kChunkReadFailed},
+       text::kFrameReadFailed},
   };
   for (const Case& c : cases) {
     auto archive = ArchiveWithPayloads({good});
@@ -188,10 +188,10 @@ TEST(DecodeChunk, ShortReadsOfEachFieldFail) {
     StoreU32(frame.data(), static_cast<uint32_t>(payload.size()));
     frame.insert(frame.end(), payload.begin(), payload.end());
     frame.resize(keep);
-    MemoryReadableFile file(frame);
+    testing::MemoryReadableFile file(frame);
     ChunkBuffer in, out;
     EXPECT_EQ(FailureOf([&] { DecodeChunk(file, nullptr, 1000, 0, in, out); }),
-              text::kChunkReadFailed)
+              text::kFrameReadFailed)
         << keep;
   }
 }
@@ -199,22 +199,22 @@ TEST(DecodeChunk, ShortReadsOfEachFieldFail) {
 TEST(DecodeChunk, OversizedPayloadIsRefusedBeforeReading) {
   std::vector<uint8_t> frame(4 + 200000, 0xAB);
   StoreU32(frame.data(), 200000);
-  MemoryReadableFile file(frame);
+  testing::MemoryReadableFile file(frame);
   ChunkBuffer in, out;
   in.data()[0] = 0x11;
   EXPECT_EQ(FailureOf([&] { DecodeChunk(file, nullptr, 300000, 0, in, out); }),
-            text::kChunkReadFailed);
+            text::kFrameReadFailed);
   EXPECT_EQ(in.data()[0], 0x11);  // nothing was read into the buffer
 }
 
 TEST(DecodeChunk, FinalFlagFollowsStoredLengths) {
   // Frames of 48, 48 and 32 stored bytes (56, 56 and 40 on disk) in an entry of 152 bytes:
   // only the third is decrypted as final. The writer makes exactly this shape for small chunks.
-  PackOptions options = testing::EncryptedOptions(u"pw");
+  testing::CraftedOptions options = testing::EncryptedOptions(u"pw");
   options.compressionLevel = 0;
-  options.chunkSize = 30;
+  options.frameContent = 30;
   const auto content = testing::NoiseContent(70, 1);
-  const auto archive = WriteArchiveToMemory({{u"e", content, {}}}, options);
+  const auto archive = testing::WriteArchiveToMemory({{u"e", content, {}}}, options);
   ArchiveSession session;
   OpenFromMemory(archive, session);
   const auto& record = session.catalog.at(0).record;

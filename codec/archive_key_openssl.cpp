@@ -8,9 +8,8 @@
 #include <cstring>
 #include <vector>
 
-#include "archive/failure.h"
-#include "extract/extraction_key.h"
-#include "ui/texts.h"
+#include "base/failure.h"
+#include "codec/archive_key.h"
 
 namespace ozr {
 
@@ -31,7 +30,7 @@ bool Sha1(const uint8_t* data, size_t size, uint8_t* out) {
 
 }  // namespace
 
-struct ExtractionKey::Handles {
+struct ArchiveKey::Handles {
   std::array<uint8_t, 32> key{};
   CipherContext decryptor;
   CipherContext encryptor;
@@ -55,10 +54,10 @@ struct ExtractionKey::Handles {
   }
 };
 
-ExtractionKey::ExtractionKey(std::unique_ptr<Handles> handles) : handles_(std::move(handles)) {}
-ExtractionKey::ExtractionKey(ExtractionKey&&) noexcept = default;
-ExtractionKey& ExtractionKey::operator=(ExtractionKey&&) noexcept = default;
-ExtractionKey::~ExtractionKey() {
+ArchiveKey::ArchiveKey(std::unique_ptr<Handles> handles) : handles_(std::move(handles)) {}
+ArchiveKey::ArchiveKey(ArchiveKey&&) noexcept = default;
+ArchiveKey& ArchiveKey::operator=(ArchiveKey&&) noexcept = default;
+ArchiveKey::~ArchiveKey() {
   if (handles_) OPENSSL_cleanse(handles_->key.data(), handles_->key.size());
 }
 
@@ -79,7 +78,7 @@ bool StripPadding(const uint8_t* data, uint32_t& length) {
 
 }  // namespace
 
-bool ExtractionKey::Decrypt(uint8_t* data, uint32_t& length, bool final) {
+bool ArchiveKey::Decrypt(uint8_t* data, uint32_t& length, bool final) {
   Handles& h = *handles_;
   if (!h.decryptor && !h.Restart(h.decryptor, false)) return false;
   bool ok = WholeBlocks(length, final) && Handles::Run(h.decryptor.get(), data, length);
@@ -103,13 +102,13 @@ bool FrameDecryptor::Decrypt(const uint8_t* chain, uint8_t* data, uint32_t& leng
   if (EVP_CipherInit_ex(context_->cipher.get(), EVP_aes_256_cbc(), nullptr, context_->key.data(),
                         chain, 0) != 1 ||
       EVP_CIPHER_CTX_set_padding(context_->cipher.get(), 0) != 1 ||
-      !ExtractionKey::Handles::Run(context_->cipher.get(), data, length)) {
+      !ArchiveKey::Handles::Run(context_->cipher.get(), data, length)) {
     return false;
   }
   return !final || StripPadding(data, length);
 }
 
-std::unique_ptr<FrameDecryptor> ExtractionKey::NewFrameDecryptor() const {
+std::unique_ptr<FrameDecryptor> ArchiveKey::NewFrameDecryptor() const {
   auto context = std::make_unique<FrameDecryptor::Context>();
   context->key = handles_->key;
   context->cipher.reset(EVP_CIPHER_CTX_new());
@@ -117,7 +116,7 @@ std::unique_ptr<FrameDecryptor> ExtractionKey::NewFrameDecryptor() const {
   return std::make_unique<FrameDecryptor>(std::move(context));
 }
 
-bool ExtractionKey::Encrypt(uint8_t* data, uint32_t& length, uint32_t capacity, bool final) {
+bool ArchiveKey::Encrypt(uint8_t* data, uint32_t& length, uint32_t capacity, bool final) {
   Handles& h = *handles_;
   if (!h.encryptor && !h.Restart(h.encryptor, true)) return false;
   uint32_t total = length;
@@ -135,7 +134,7 @@ bool ExtractionKey::Encrypt(uint8_t* data, uint32_t& length, uint32_t capacity, 
   return ok;
 }
 
-ExtractionKey DeriveExtractionKey(std::u16string_view password) {
+ArchiveKey DeriveArchiveKey(std::u16string_view password) {
   std::vector<uint8_t> units;
   units.reserve(password.size() * 2);
   for (const char16_t u : password) {
@@ -143,7 +142,7 @@ ExtractionKey DeriveExtractionKey(std::u16string_view password) {
     units.push_back(static_cast<uint8_t>(u >> 8));
   }
   uint8_t hash[SHA_DIGEST_LENGTH];
-  if (!Sha1(units.data(), units.size(), hash)) throw Failure(text::kHashDataFailed);
+  if (!Sha1(units.data(), units.size(), hash)) throw Failure(MessageCode::kHashDataFailed);
 
   uint8_t pad36[64];
   uint8_t pad5c[64];
@@ -156,13 +155,13 @@ ExtractionKey DeriveExtractionKey(std::u16string_view password) {
   uint8_t stretched[2 * SHA_DIGEST_LENGTH];
   if (!Sha1(pad36, sizeof pad36, stretched) ||
       !Sha1(pad5c, sizeof pad5c, stretched + SHA_DIGEST_LENGTH)) {
-    throw Failure(text::kDeriveKeyFailed);
+    throw Failure(MessageCode::kDeriveKeyFailed);
   }
-  auto handles = std::make_unique<ExtractionKey::Handles>();
+  auto handles = std::make_unique<ArchiveKey::Handles>();
   std::memcpy(handles->key.data(), stretched, handles->key.size());
   OPENSSL_cleanse(stretched, sizeof stretched);
   OPENSSL_cleanse(hash, sizeof hash);
-  return ExtractionKey(std::move(handles));
+  return ArchiveKey(std::move(handles));
 }
 
 }  // namespace ozr

@@ -1,18 +1,17 @@
 // One frame from stored bytes to inflated bytes, with the checks in the order stored archives need.
-#include "extract/decode_chunk.h"
+#include "codec/decode_chunk.h"
 
-#include "archive/failure.h"
-#include "archive/little_endian.h"
-#include "extract/chunk_sum.h"
-#include "extract/inflate.h"
-#include "ui/texts.h"
+#include "base/failure.h"
+#include "base/little_endian.h"
+#include "codec/chunk_sum.h"
+#include "codec/inflate.h"
 
 namespace ozr {
 
 namespace {
 
 void ReadOrFail(ReadableFile& file, uint8_t* buffer, size_t count) {
-  if (file.Read(buffer, count) != count) throw Failure(text::kChunkReadFailed);
+  if (file.Read(buffer, count) != count) throw Failure(MessageCode::kFrameReadFailed);
 }
 
 }  // namespace
@@ -24,11 +23,11 @@ StoredFrame ReadStoredFrame(ReadableFile& file, uint64_t packedSize, uint64_t co
   StoredFrame frame;
   frame.storedLength = LoadU32(field);
   // A longer payload cannot be held; it is refused before anything is read into the buffer.
-  if (frame.storedLength > ChunkBuffer::size()) throw Failure(text::kChunkReadFailed);
+  if (frame.storedLength > ChunkBuffer::size()) throw Failure(MessageCode::kFrameReadFailed);
   // A frame that would end past the entry's stream belongs to no entry (sizes on disk that do not
   // add up); reading on would take the next entry's bytes.
   const uint64_t end = consumedBytes + frame.storedLength + kFrameOverhead;
-  if (end > packedSize) throw Failure(text::kChunkReadFailed);
+  if (end > packedSize) throw Failure(MessageCode::kFrameReadFailed);
   frame.final = end >= packedSize;
   ReadOrFail(file, input.data(), frame.storedLength);
   frame.sumRead = file.Read(field, sizeof field) == sizeof field;
@@ -39,21 +38,21 @@ StoredFrame ReadStoredFrame(ReadableFile& file, uint64_t packedSize, uint64_t co
 uint32_t CheckAndInflate(const StoredFrame& frame, uint32_t payloadLength, const ChunkBuffer& input,
                          ChunkBuffer& output) {
   const uint32_t computed = ChunkSum(input.data(), static_cast<int32_t>(payloadLength));
-  if (!frame.sumRead) throw Failure(text::kChunkReadFailed);
-  if (computed != frame.payloadSum) throw Failure(text::kChunkSumMismatch);
+  if (!frame.sumRead) throw Failure(MessageCode::kFrameReadFailed);
+  if (computed != frame.payloadSum) throw Failure(MessageCode::kFrameSumMismatch);
   uint32_t inflated = ChunkBuffer::size();
-  if (!InflateChunk(input.data(), payloadLength, output.data(), inflated)) {
-    throw Failure(text::kInflateFailed);
+  if (!InflateFrame(input.data(), payloadLength, output.data(), inflated)) {
+    throw Failure(MessageCode::kInflateFailed);
   }
   return inflated;
 }
 
-DecodedChunk DecodeChunk(ReadableFile& file, ExtractionKey* key, uint64_t packedSize,
+FrameLengths DecodeChunk(ReadableFile& file, ArchiveKey* key, uint64_t packedSize,
                          uint64_t consumedBytes, ChunkBuffer& input, ChunkBuffer& output) {
   const StoredFrame frame = ReadStoredFrame(file, packedSize, consumedBytes, input);
   uint32_t payloadLength = frame.storedLength;
   if (key != nullptr && !key->Decrypt(input.data(), payloadLength, frame.final)) {
-    throw Failure(text::kDecryptFailed);
+    throw Failure(MessageCode::kDecryptFailed);
   }
   return {frame.storedLength, payloadLength, CheckAndInflate(frame, payloadLength, input, output)};
 }

@@ -1,5 +1,6 @@
-// The AES-256 key made from the password, held by the platform's cryptographic library.
-// The Windows build uses CryptoAPI; other builds use OpenSSL and produce the same bytes.
+// The AES-256 key of an archive, made from its password and held by the platform's cryptographic
+// library: the extraction decrypts with it, the writer encrypts. The Windows build uses CryptoAPI;
+// other builds use OpenSSL and produce the same bytes.
 #pragma once
 
 #include <cstdint>
@@ -17,22 +18,22 @@ class FrameDecryptor {
 
   explicit FrameDecryptor(std::unique_ptr<Context> context);
   ~FrameDecryptor();
-  // As ExtractionKey::Decrypt, starting from `chain` instead of the previous call's state.
+  // As ArchiveKey::Decrypt, starting from `chain` instead of the previous call's state.
   bool Decrypt(const uint8_t* chain, uint8_t* data, uint32_t& length, bool final);
 
  private:
   std::unique_ptr<Context> context_;
 };
 
-class ExtractionKey {
+class ArchiveKey {
  public:
   struct Handles;  // the library's objects, defined by each backend
 
-  explicit ExtractionKey(std::unique_ptr<Handles> handles);
-  ExtractionKey(ExtractionKey&&) noexcept;
-  ExtractionKey& operator=(ExtractionKey&&) noexcept;
+  explicit ArchiveKey(std::unique_ptr<Handles> handles);
+  ArchiveKey(ArchiveKey&&) noexcept;
+  ArchiveKey& operator=(ArchiveKey&&) noexcept;
   // Destroys the key, then releases the library's context.
-  ~ExtractionKey();
+  ~ArchiveKey();
 
   // Decrypts `length` bytes in place, continuing the chaining of earlier calls (AES-256-CBC from
   // an all-zero vector). With `final`, the padding is checked and removed (`length` shrinks) and
@@ -56,6 +57,6 @@ class ExtractionKey {
 // SHA-1 of the password's UTF-16LE units (no terminator), turned into an AES-256 key as
 // CryptDeriveKey does. Throws Failure with "Ошибка CryptAcquireContext", "Ошибка CryptCreateHash",
 // "Ошибка CryptHashData" or "Ошибка CryptDeriveKey"; nothing is left to release then.
-ExtractionKey DeriveExtractionKey(std::u16string_view password);
+ArchiveKey DeriveArchiveKey(std::u16string_view password);
 
 }  // namespace ozr

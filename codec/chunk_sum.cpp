@@ -1,7 +1,7 @@
 // The checksum is the common reflected CRC-32 seen from the other end of the register: its value
 // is the bit-reversed complement of the common CRC-32, so a fast implementation of that does the
 // work: libdeflate's where the build has it (about three times faster), zlib's otherwise.
-#include "extract/chunk_sum.h"
+#include "codec/chunk_sum.h"
 
 #if OZR_HAVE_LIBDEFLATE
 #include <libdeflate.h>

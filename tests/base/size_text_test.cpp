@@ -1,8 +1,8 @@
-#include "ui/size_text.h"
+#include "base/size_text.h"
 
 #include <gtest/gtest.h>
 
-#include "ui/utf.h"
+#include "base/utf.h"
 
 namespace ozr {
 namespace {

@@ -1,4 +1,4 @@
-#include "extract/inflate.h"
+#include "codec/inflate.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -10,7 +10,7 @@
 #include <functional>
 #include <vector>
 
-#include "extract/zlib_rules.h"
+#include "codec/zlib_rules.h"
 #include "support/deflate_streams.h"
 #include "support/test_archives.h"
 
@@ -117,7 +117,7 @@ TEST(Inflate, BothDecodersAcceptAndRefuseExactlyWhatZlibDoes) {
 
     using Inflater = bool (*)(const uint8_t*, uint32_t, uint8_t*, uint32_t&);
     std::vector<std::pair<const char*, Inflater>> decoders = {{"zlib", InflateWithZlib},
-                                                              {"default", InflateChunk}};
+                                                              {"default", InflateFrame}};
 #if OZR_HAVE_LIBDEFLATE
     decoders.push_back({"libdeflate", InflateWithLibdeflate});
 #endif

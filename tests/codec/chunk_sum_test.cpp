@@ -1,4 +1,4 @@
-#include "extract/chunk_sum.h"
+#include "codec/chunk_sum.h"
 
 #include <gtest/gtest.h>
 

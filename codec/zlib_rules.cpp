@@ -1,13 +1,13 @@
 // A walk over deflate blocks that decodes every symbol without producing output, refusing what
 // zlib's inflate refuses. Everything else (stored lengths, distances, output size, check values)
 // the decoder that ran before has checked the same way zlib does.
-#include "extract/zlib_rules.h"
+#include "codec/zlib_rules.h"
 
 #include <algorithm>
 #include <cstring>
 #include <iterator>
 
-#include "archive/little_endian.h"
+#include "base/little_endian.h"
 
 namespace ozr {
 

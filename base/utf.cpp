@@ -1,5 +1,5 @@
 // Hand-written UTF-8/UTF-16 conversion: small, exact, and free of the deprecated codecvt facets.
-#include "ui/utf.h"
+#include "base/utf.h"
 
 namespace ozr {
 

@@ -5,15 +5,15 @@
 // wincrypt.h needs the types of windows.h first.
 #include <wincrypt.h>
 
+#include <optional>
 #include <utility>
 
-#include "archive/failure.h"
-#include "extract/extraction_key.h"
-#include "ui/texts.h"
+#include "base/failure.h"
+#include "codec/archive_key.h"
 
 namespace ozr {
 
-struct ExtractionKey::Handles {
+struct ArchiveKey::Handles {
   HCRYPTPROV provider = 0;
   HCRYPTKEY key = 0;
 
@@ -23,12 +23,12 @@ struct ExtractionKey::Handles {
   }
 };
 
-ExtractionKey::ExtractionKey(std::unique_ptr<Handles> handles) : handles_(std::move(handles)) {}
-ExtractionKey::ExtractionKey(ExtractionKey&&) noexcept = default;
-ExtractionKey& ExtractionKey::operator=(ExtractionKey&&) noexcept = default;
-ExtractionKey::~ExtractionKey() = default;
+ArchiveKey::ArchiveKey(std::unique_ptr<Handles> handles) : handles_(std::move(handles)) {}
+ArchiveKey::ArchiveKey(ArchiveKey&&) noexcept = default;
+ArchiveKey& ArchiveKey::operator=(ArchiveKey&&) noexcept = default;
+ArchiveKey::~ArchiveKey() = default;
 
-bool ExtractionKey::Decrypt(uint8_t* data, uint32_t& length, bool final) {
+bool ArchiveKey::Decrypt(uint8_t* data, uint32_t& length, bool final) {
   // Only whole blocks can be decrypted, and a final call needs at least the padding block. Wine
   // accepts a partial block and would look in front of an empty buffer for the padding, so these
   // are refused here, as Windows refuses them, before the call.
@@ -40,7 +40,7 @@ bool ExtractionKey::Decrypt(uint8_t* data, uint32_t& length, bool final) {
   return true;
 }
 
-bool ExtractionKey::Encrypt(uint8_t* data, uint32_t& length, uint32_t capacity, bool final) {
+bool ArchiveKey::Encrypt(uint8_t* data, uint32_t& length, uint32_t capacity, bool final) {
   DWORD inOut = length;
   if (!CryptEncrypt(handles_->key, 0, final ? TRUE : FALSE, 0, data, &inOut, capacity)) {
     return false;
@@ -54,30 +54,30 @@ struct FrameDecryptor::Context {};
 FrameDecryptor::FrameDecryptor(std::unique_ptr<Context> context) : context_(std::move(context)) {}
 FrameDecryptor::~FrameDecryptor() = default;
 bool FrameDecryptor::Decrypt(const uint8_t*, uint8_t*, uint32_t&, bool) { return false; }
-std::unique_ptr<FrameDecryptor> ExtractionKey::NewFrameDecryptor() const { return nullptr; }
+std::unique_ptr<FrameDecryptor> ArchiveKey::NewFrameDecryptor() const { return nullptr; }
 
-ExtractionKey DeriveExtractionKey(std::u16string_view password) {
+ArchiveKey DeriveArchiveKey(std::u16string_view password) {
   const auto length = static_cast<DWORD>(password.size());
-  auto handles = std::make_unique<ExtractionKey::Handles>();
+  auto handles = std::make_unique<ArchiveKey::Handles>();
   HCRYPTHASH hash = 0;
-  const char16_t* failure = nullptr;
+  std::optional<MessageCode> failure;
   if (!CryptAcquireContextW(&handles->provider, nullptr, nullptr, PROV_RSA_AES, 0) &&
       !CryptAcquireContextW(&handles->provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_NEWKEYSET)) {
     handles->provider = 0;
-    failure = text::kAcquireContextFailed;
+    failure = MessageCode::kAcquireContextFailed;
   } else if (!CryptCreateHash(handles->provider, CALG_SHA1, 0, 0, &hash)) {
     hash = 0;
-    failure = text::kCreateHashFailed;
+    failure = MessageCode::kCreateHashFailed;
   } else if (!CryptHashData(hash, reinterpret_cast<const BYTE*>(password.data()), 2 * length, 0)) {
-    failure = text::kHashDataFailed;
+    failure = MessageCode::kHashDataFailed;
   } else if (!CryptDeriveKey(handles->provider, CALG_AES_256, hash, 0x01000000, &handles->key)) {
     handles->key = 0;
-    failure = text::kDeriveKeyFailed;
+    failure = MessageCode::kDeriveKeyFailed;
   }
   if (hash != 0) CryptDestroyHash(hash);
   // On failure the handles release the provider as they go out of scope.
-  if (failure != nullptr) throw Failure(failure);
-  return ExtractionKey(std::move(handles));
+  if (failure) throw Failure(*failure);
+  return ArchiveKey(std::move(handles));
 }
 
 }  // namespace ozr

@@ -1,4 +1,4 @@
-#include "extract/extraction_key.h"
+#include "codec/archive_key.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,7 @@ std::string Hex(const uint8_t* data, size_t n) {
 }
 
 std::vector<uint8_t> EncryptFinal(const std::u16string& password, std::vector<uint8_t> plain) {
-  ExtractionKey key = DeriveExtractionKey(password);
+  ArchiveKey key = DeriveArchiveKey(password);
   auto length = static_cast<uint32_t>(plain.size());
   plain.resize(plain.size() + 16);
   EXPECT_TRUE(key.Encrypt(plain.data(), length, static_cast<uint32_t>(plain.size()), true));
@@ -30,11 +30,11 @@ std::vector<uint8_t> EncryptFinal(const std::u16string& password, std::vector<ui
 }
 
 // The same bytes from CryptoAPI (Windows build) and OpenSSL (elsewhere).
-TEST(ExtractionKey, KnownAnswerForSecret) {
+TEST(ArchiveKey, KnownAnswerForSecret) {
   const auto cipher = EncryptFinal(u"secret", std::vector<uint8_t>(20, 0x41));
   EXPECT_EQ(Hex(cipher.data(), cipher.size()),
             "841e1fa2394ffbf34bfa384f8e38527a1fce0b3cbd8b08f5e39a0d7467d1bfe6");
-  ExtractionKey key = DeriveExtractionKey(u"secret");
+  ArchiveKey key = DeriveArchiveKey(u"secret");
   auto copy = cipher;
   uint32_t length = static_cast<uint32_t>(copy.size());
   ASSERT_TRUE(key.Decrypt(copy.data(), length, true));
@@ -42,7 +42,7 @@ TEST(ExtractionKey, KnownAnswerForSecret) {
             std::vector<uint8_t>(20, 0x41));
 }
 
-TEST(ExtractionKey, PasswordsAreTakenExactlyAsTyped) {
+TEST(ArchiveKey, PasswordsAreTakenExactlyAsTyped) {
   const std::vector<uint8_t> plain(20, 0x41);
   const std::u16string passwords[] = {u"Secret", u"secret ",          u"пароль",
                                       u"ПАРОЛЬ", u"0123456789abcdef", u"0123456789abcdeF"};
@@ -54,9 +54,9 @@ TEST(ExtractionKey, PasswordsAreTakenExactlyAsTyped) {
   }
 }
 
-TEST(ExtractionKey, ChainingRunsAcrossCallsAndRestartsAfterFinal) {
+TEST(ArchiveKey, ChainingRunsAcrossCallsAndRestartsAfterFinal) {
   const auto plain = testing::NoiseContent(100, 3);
-  ExtractionKey encryptor = DeriveExtractionKey(u"k");
+  ArchiveKey encryptor = DeriveArchiveKey(u"k");
   // One entry as three frames: 48 and 32 bytes unpadded, then the rest with padding.
   std::vector<uint8_t> stream(plain);
   stream.resize(128);
@@ -69,7 +69,7 @@ TEST(ExtractionKey, ChainingRunsAcrossCallsAndRestartsAfterFinal) {
   // The same entry as one call gives the same ciphertext.
   EXPECT_EQ(EncryptFinal(u"k", plain), stream);
 
-  ExtractionKey decryptor = DeriveExtractionKey(u"k");
+  ArchiveKey decryptor = DeriveArchiveKey(u"k");
   for (int entry = 0; entry < 2; ++entry) {  // the second pass proves the restart after final
     auto copy = stream;
     uint32_t x = 48, y = 32, z = 32;
@@ -81,7 +81,7 @@ TEST(ExtractionKey, ChainingRunsAcrossCallsAndRestartsAfterFinal) {
   }
 }
 
-TEST(ExtractionKey, RefusesWhatCannotBeDecrypted) {
+TEST(ArchiveKey, RefusesWhatCannotBeDecrypted) {
   const auto cipher = EncryptFinal(u"right", std::vector<uint8_t>(20, 0x41));
   struct Case {
     const char* what;
@@ -94,13 +94,13 @@ TEST(ExtractionKey, RefusesWhatCannotBeDecrypted) {
       {"final on nothing", u"right", 0, true},
   };
   for (const Case& c : cases) {
-    ExtractionKey key = DeriveExtractionKey(c.password);
+    ArchiveKey key = DeriveArchiveKey(c.password);
     auto copy = cipher;
     uint32_t length = c.length;
     EXPECT_FALSE(key.Decrypt(copy.data(), length, c.final)) << c.what;
   }
   // A wrong password leaves garbage whose padding is almost never valid; this one is not.
-  ExtractionKey wrong = DeriveExtractionKey(u"wrong");
+  ArchiveKey wrong = DeriveArchiveKey(u"wrong");
   auto copy = cipher;
   uint32_t length = 32;
   EXPECT_FALSE(wrong.Decrypt(copy.data(), length, true));

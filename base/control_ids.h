@@ -1,5 +1,5 @@
-// The dialog's control identifiers, shared by the core (which names its outputs by them) and the
-// shell.
+// The dialog's control identifiers, shared by the extraction job (which names its two progress bars
+// by them) and the Windows shell.
 #pragma once
 
 namespace ozr {

@@ -1,7 +1,7 @@
 // Size texts computed in single precision, as stored archives' sizes have always been shown, and
 // rounded to two decimals from the exact binary value (an exact half goes up), so that every
 // platform and locale prints the same text.
-#include "ui/size_text.h"
+#include "base/size_text.h"
 
 #include <cmath>
 

@@ -6,8 +6,8 @@
 
 #include <memory>
 
-#include "extract/inflate.h"
-#include "extract/zlib_rules.h"
+#include "codec/inflate.h"
+#include "codec/zlib_rules.h"
 
 namespace ozr {
 

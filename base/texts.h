@@ -20,11 +20,11 @@ inline constexpr char16_t kCreateHashFailed[] = u"Ошибка CryptCreateHash";
 inline constexpr char16_t kHashDataFailed[] = u"Ошибка CryptHashData";
 inline constexpr char16_t kDeriveKeyFailed[] = u"Ошибка CryptDeriveKey";
 
-// Decoding one chunk.
-inline constexpr char16_t kChunkReadFailed[] = u"Ошибка чтения архива.";
+// Decoding one frame.
+inline constexpr char16_t kFrameReadFailed[] = u"Ошибка чтения архива.";
 inline constexpr char16_t kDecryptFailed[] =
     u"Ошибка расшифрования. Скорее всего, введен неверный пароль.";
-inline constexpr char16_t kChunkSumMismatch[] =
+inline constexpr char16_t kFrameSumMismatch[] =
     u"Введен неверный пароль (контрольные суммы не совпали).";
 inline constexpr char16_t kInflateFailed[] = u"Ошибка разархивирования gzip.";
 

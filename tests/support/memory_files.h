@@ -7,7 +7,7 @@
 
 #include "platform/file_system.h"
 
-namespace ozr {
+namespace ozr::testing {
 
 class MemoryReadableFile final : public ReadableFile {
  public:
@@ -28,27 +28,19 @@ class MemoryReadableFile final : public ReadableFile {
   uint64_t position_ = 0;
 };
 
-// Writes into a vector that the caller owns and that outlives the file.
+// Appends to a vector that the caller owns and that outlives the file.
 class MemoryWritableFile final : public WritableFile {
  public:
   explicit MemoryWritableFile(std::vector<uint8_t>& bytes) : bytes_(bytes) {}
 
   size_t Write(const uint8_t* data, size_t count) override {
-    if (bytes_.size() < position_ + count) bytes_.resize(position_ + count);
-    if (count != 0) std::memcpy(bytes_.data() + position_, data, count);
-    position_ += count;
+    bytes_.insert(bytes_.end(), data, data + count);
     return count;
-  }
-  bool Seek(uint64_t position) override {
-    if (position > bytes_.size()) return false;
-    position_ = static_cast<size_t>(position);
-    return true;
   }
   bool Close() override { return true; }
 
  private:
   std::vector<uint8_t>& bytes_;
-  size_t position_ = 0;
 };
 
-}  // namespace ozr
+}  // namespace ozr::testing

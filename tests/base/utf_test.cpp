@@ -1,4 +1,4 @@
-#include "ui/utf.h"
+#include "base/utf.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 // allocating zlib's state and window for every frame.
 #include <zlib.h>
 
-#include "extract/inflate.h"
+#include "codec/inflate.h"
 
 namespace ozr {
 
@@ -49,7 +49,7 @@ bool InflateWithZlib(const uint8_t* input, uint32_t inputLength, uint8_t* output
   return inflater.Inflate(input, inputLength, output, outputLength);
 }
 
-bool InflateChunk(const uint8_t* input, uint32_t inputLength, uint8_t* output,
+bool InflateFrame(const uint8_t* input, uint32_t inputLength, uint8_t* output,
                   uint32_t& outputLength) {
 #if OZR_INFLATE_WITH_LIBDEFLATE
   return InflateWithLibdeflate(input, inputLength, output, outputLength);
