@@ -124,5 +124,8 @@ inline constexpr char16_t kEmptyFolderSkipped[] =
     u"Пустая папка не может быть записана в архив: %s.";
 inline constexpr char16_t kSpecialFileSkipped[] = u"Пропущен %s: это не обычный файл и не папка.";
 inline constexpr char16_t kFolderLinkSkipped[] = u"Пропущена ссылка на папку %s.";
+inline constexpr char16_t kStubSignatureRemoved[] =
+    u"Подпись распаковщика %s удалена: архив за ним сделал бы её недействительной. "
+    u"Подпишите готовый файл.";
 
 }  // namespace ozr::cli::text

@@ -104,6 +104,7 @@ class ArchiveWriter {
     header_.titleLength = static_cast<uint32_t>(options_.title.size());
     header_.notEncrypted = options_.encrypted ? 0 : 1;
     WriteHeaderBlock(out_, header_, options_.comment, options_.title);
+    WriteEndFiller(out_, options_.endAlignment);
     WriteTrailer(out_, headerAt, directoryAt);
     return {header_.totalUnpackedSize, header_.totalPackedSize, out_.position()};
   }

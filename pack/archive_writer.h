@@ -23,6 +23,9 @@ struct PackOptions {
   uint16_t compressionLevel = 6;
   bool encrypted = false;   // every payload encrypted with `password`
   std::u16string password;  // 1 to 16 units when encrypted
+  // Above 1: zero filler in front of the trailer, so that the output ends at a multiple of it
+  // (counted from the start of `out`, prefix included). Readers never reach the filler.
+  uint32_t endAlignment = 0;
 };
 
 struct PackResult {

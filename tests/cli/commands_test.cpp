@@ -80,5 +80,39 @@ TEST(Commands, ListShowsHostileTextsOneLineEachWithoutControlCharacters) {
   EXPECT_EQ(console.err, u"");
 }
 
+TEST(Commands, PackSfxDropsTheStubsSignatureAndEndsAtAMultipleOf8) {
+  TempFolder t;
+  std::vector<uint8_t> program = testing::PeImage();
+  program.resize(0x405, 0x90);
+  program[0xD8] = 0x5A;                                        // CheckSum
+  const std::vector<uint8_t> stub = testing::Signed(program);  // its table at 0x408
+  testing::WriteFile(t.path() / "stub.exe", stub);
+  testing::WriteFile(t.path() / "a.txt", testing::Bytes("abc"));
+  Arguments arguments;
+  arguments.command = Command::kPack;
+  arguments.output = PathText(t.path() / "s.exe");
+  arguments.inputs = {PathText(t.path() / "a.txt")};
+  arguments.sfx = true;
+  arguments.stub = PathText(t.path() / "stub.exe");
+  arguments.quiet = true;
+  FakeConsole console;
+  const std::atomic<bool> interrupted{false};
+  const auto files = NativeFileSystem();
+  ASSERT_EQ(RunPack(arguments, console, *files, u"", interrupted), kExitSuccess);
+  EXPECT_EQ(console.err, u"Подпись распаковщика " + *arguments.stub +
+                             u" удалена: архив за ним сделал бы её недействительной. Подпишите "
+                             u"готовый файл.\n");
+  const std::vector<uint8_t> written = testing::ReadFile(t.path() / "s.exe");
+  std::vector<uint8_t> unsignedStub(stub.begin(), stub.begin() + 0x408);
+  std::fill_n(unsignedStub.begin() + 0xD8, 4, 0);   // CheckSum
+  std::fill_n(unsignedStub.begin() + 0x118, 8, 0);  // security entry
+  ASSERT_GT(written.size(), 0x408u);
+  EXPECT_EQ(std::vector<uint8_t>(written.begin(), written.begin() + 0x408), unsignedStub);
+  EXPECT_EQ(written.size() % 8, 0u);
+  ArchiveSession session;
+  testing::OpenFromMemory(written, session);
+  EXPECT_EQ(session.DataAreaPosition(), 0x408u) << "the archive right behind the stub";
+}
+
 }  // namespace
 }  // namespace ozr::cli

@@ -530,6 +530,50 @@ def test_cross(linux, windows, unpacker, box):
         expect(windows.run(["test", "sfx.exe"], box), 0, TESTED, "")
 
 
+def sign(unsigned, signed, box):
+    """Signs as a publisher would, with a throw-away self-signed certificate made on first use.
+    The certificate chains to no trusted root, so it is given to verify as its own CA: verify then
+    checks the signature and that the file's digest matches the signed one."""
+    key, cert = os.path.join(box, "key.pem"), os.path.join(box, "cert.pem")
+    if not os.path.exists(cert):
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                        "-subj", "/CN=ozr test publisher", "-keyout", key, "-out", cert],
+                       check=True, capture_output=True)
+    subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-in", unsigned,
+                    "-out", signed], check=True, capture_output=True)
+    verified = subprocess.run(["osslsigncode", "verify", "-CAfile", cert, "-in", signed],
+                              capture_output=True, text=True)
+    check(verified.returncode == 0 and "Signature verification: ok" in verified.stdout,
+          f"{signed}: verify\n{verified.stdout}{verified.stderr}")
+
+
+def test_signed(linux, windows, unpacker, box):
+    make_tree(os.path.join(box, "src"))
+    expect(linux.run(["pack", "sfx.exe", "src", "--sfx", "--stub", unpacker, "-p", PASSWORD,
+                      "-q"], box), 0, "", "")
+    check(os.path.getsize(os.path.join(box, "sfx.exe")) % 8 == 0, "sfx length")
+    # Another writer: an archive appended by plain concatenation, of a length the signer pads.
+    # A stored entry of n bytes makes the archive n bytes longer than one of 0 bytes would be.
+    write(os.path.join(box, "one", "x.txt"), b"x")
+    expect(linux.run(["pack", "x.ozr", "one", "-l", "0", "--title", "T", "-q"], box), 0, "", "")
+    length = len(read(unpacker)) + os.path.getsize(os.path.join(box, "x.ozr"))
+    n = 1 + (5 - length) % 8  # the file's length becomes 5 above a multiple of 8
+    write(os.path.join(box, "odd", "x.txt"), b"x" * n)
+    expect(linux.run(["pack", "odd.ozr", "odd", "-l", "0", "--title", "T", "-q"], box), 0, "", "")
+    write(os.path.join(box, "odd.exe"), read(unpacker) + read(os.path.join(box, "odd.ozr")))
+    check(os.path.getsize(os.path.join(box, "odd.exe")) % 8 == 5, "odd length")
+    for name, source, password in (("sfx", "src", ["-p", PASSWORD]), ("odd", "odd", [])):
+        sign(os.path.join(box, f"{name}.exe"), os.path.join(box, f"{name}-signed.exe"), box)
+        listed = linux.run(["list", f"{name}.exe"], box)
+        expect(listed, 0, err="")
+        for tool in (linux, windows):
+            tag = f"{name}-{'w' if tool.windows else 'l'}"
+            expect(tool.run(["list", f"{name}-signed.exe"], box), 0, listed.out, "")
+            expect(tool.run(["extract", f"{name}-signed.exe", "-o", tag] + password, box), 0,
+                   SUCCESS, "")
+            same_tree(os.path.join(box, source), os.path.join(box, tag, source))
+
+
 # --- running -----------------------------------------------------------------------------------
 
 class WineSession:
@@ -591,7 +635,8 @@ def run_suite(options):
         linux, windows = Tool(options.cross[0]), Tool(options.cross[1], options.wine)
         unpacker = os.path.abspath(options.unpacker) \
             if options.unpacker and os.path.exists(options.unpacker) else None
-        return run_all([test_cross], lambda t, box: t(linux, windows, unpacker, box))
+        tests = [test_cross] + ([test_signed] if unpacker else [])
+        return run_all(tests, lambda t, box: t(linux, windows, unpacker, box))
     ozr, craft = Tool(options.ozr, options.wine), Tool(options.craft, options.wine)
     tests = SUITE + ([] if ozr.windows else TERMINAL_SUITE)
     return run_all(tests, lambda t, box: t(ozr, craft, box))

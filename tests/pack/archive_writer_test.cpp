@@ -115,5 +115,22 @@ TEST(ArchiveWriter, ReadsEntriesFromFilesThroughTheFileSystem) {
   }
 }
 
+TEST(ArchiveWriter, EndAlignmentAddsFewerThanItsSizeAndKeepsTheArchiveReadable) {
+  const std::vector<uint8_t> content = testing::MixedContent(5000, 7);
+  for (size_t prefix = 0; prefix < 8; ++prefix) {
+    testing::CraftedOptions options = testing::PlainOptions();
+    const std::vector<uint8_t> program(prefix, 0x90);
+    const size_t unaligned =
+        testing::WriteArchiveToMemory({{u"f", content, {}}}, options, program).size();
+    options.endAlignment = 8;
+    const auto aligned = testing::WriteArchiveToMemory({{u"f", content, {}}}, options, program);
+    EXPECT_EQ(aligned.size() % 8, 0u) << prefix;
+    EXPECT_LT(aligned.size() - unaligned, 8u) << prefix;
+    ArchiveSession session;
+    testing::OpenFromMemory(aligned, session);
+    EXPECT_EQ(testing::DecodeEntry(session, 0, u""), content) << prefix;
+  }
+}
+
 }  // namespace
 }  // namespace ozr
