@@ -102,6 +102,7 @@ class ArchiveWriter {
     header_.titleLength = static_cast<uint32_t>(options_.title.size());
     header_.notEncrypted = options_.encrypted ? 0 : 1;
     WriteHeaderBlock(out_, header_, options_.comment, options_.title);
+    WriteEndFiller(out_, options_.endAlignment);
     WriteTrailer(out_, headerAt, directoryAt);
     return {header_.totalUnpackedSize, header_.totalPackedSize, out_.position()};
   }
@@ -124,7 +125,10 @@ class ArchiveWriter {
         const PackEntry& entry = entries_[entry_];
         if (!source_) {
           source_ = std::make_unique<EntrySource>(entry, files_);
-          Check(source_->size() != 0, MessageCode::kPackEmptyEntry, entry.name);
+          // A file that became empty since it was chosen is named by its path, like one that
+          // was empty.
+          Check(source_->size() != 0, MessageCode::kPackEmptyEntry,
+                entry.sourcePath.empty() ? entry.name : entry.sourcePath);
           left_ = source_->size();
           records_[entry_].unpackedSize = left_;
           records_[entry_].nameLength = static_cast<uint32_t>(entry.name.size());

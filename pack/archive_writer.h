@@ -26,6 +26,9 @@ struct PackOptions {
   std::u16string password;  // 1 to 16 units when encrypted
   // Threads that compress; 0: one per processor. The archive's bytes are the same for any number.
   int threads = 0;
+  // Above 1: zero filler in front of the trailer, so that the output ends at a multiple of it
+  // (counted from the start of `out`, prefix included). Readers never reach the filler.
+  uint32_t endAlignment = 0;
 };
 
 struct PackResult {

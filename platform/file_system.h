@@ -59,7 +59,7 @@ class FileSystem {
   // cannot.
   virtual bool MoveReplacing(const std::u16string& from, const std::u16string& to) = 0;
   // The path of an entry name ("\"-separated levels) inside `folder`, which ends with a separator.
-  // Never shortened.
+  // Never cut short; on Windows each level loses its trailing dots and spaces (WindowsEntryPath).
   virtual std::u16string JoinEntryPath(const std::u16string& folder,
                                        const std::u16string& entryName) const = 0;
   virtual NameRules Rules() const = 0;

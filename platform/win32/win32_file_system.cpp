@@ -6,6 +6,7 @@
 #include <atomic>
 #include <string>
 
+#include "platform/entry_name.h"
 #include "platform/file_system.h"
 
 namespace ozr {
@@ -191,7 +192,7 @@ class Win32FileSystem final : public FileSystem {
 
   std::u16string JoinEntryPath(const std::u16string& folder,
                                const std::u16string& entryName) const override {
-    return folder + entryName;
+    return WindowsEntryPath(folder, entryName);
   }
 
   NameRules Rules() const override { return NameRules::kWindows; }

@@ -250,5 +250,28 @@ TEST_F(ExtractionTest, UnencryptedArchiveEnablesThePasswordOnlyAfterItsFirstExtr
   ExpectFiles(Destination(), {{u"открыто.txt", Bytes("без пароля")}});
 }
 
+// scripts/e2e packs a folder with `ozr pack --sfx` and signs the result with osslsigncode; the
+// folder named by OZR_E2E_SIGNED holds signed.exe and the packed folder, source\.
+TEST_F(ExtractionTest, SignedSelfExtractingArchiveOpensItselfAndExtracts) {
+  const wchar_t* prepared = _wgetenv(L"OZR_E2E_SIGNED");
+  ASSERT_NE(prepared, nullptr) << "OZR_E2E_SIGNED is not set (scripts/e2e sets it)";
+  const std::wstring wide(prepared);
+  const std::u16string folder(wide.begin(), wide.end());
+  const std::optional<std::vector<uint8_t>> signedExe = ReadBytes(folder + u"\\signed.exe");
+  ASSERT_TRUE(signedExe.has_value());
+  WriteBytes(Path(u"подписан.exe"), *signedExe);
+
+  UnpackerRun& run = Run(Path(u"подписан.exe"));
+  EXPECT_EQ(TextOf(Dialog()), u"Подписанный архив");
+  StartExtraction(run, u"подпись", Destination());
+  ExpectSuccess();
+  const std::vector<std::u16string> names = FilesUnder(folder + u"\\source");
+  EXPECT_EQ(FilesUnder(Destination() + u"source"), names);
+  for (const std::u16string& name : names) {
+    EXPECT_EQ(ReadBytes(Destination() + u"source\\" + name),
+              ReadBytes(folder + u"\\source\\" + name));
+  }
+}
+
 }  // namespace
 }  // namespace ozr::e2e

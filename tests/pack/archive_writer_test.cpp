@@ -117,10 +117,40 @@ TEST(ArchiveWriter, ReadsEntriesFromFilesThroughTheFileSystem) {
   testing::OpenFromMemory(bytes, session);
   EXPECT_EQ(testing::DecodeEntry(session, 0, u""), content);
 
-  std::vector<uint8_t> unused;
-  testing::MemoryWritableFile other(unused);
-  EXPECT_THROW(WriteArchive({{u"x", {}, u"/missing"}}, testing::PlainOptions(), &files, other),
-               Failure);
+  // Failures name the file, not the entry.
+  testing::OneFileSystem empty({});
+  const std::pair<const char16_t*, const char16_t*> failures[] = {
+      {u"/missing", u"Не удалось прочитать файл /missing."},
+      {u"/now empty/archive.ozr",
+       u"Пустой файл не может быть записан в архив: /now empty/archive.ozr."},
+  };
+  for (const auto& [path, message] : failures) {
+    std::vector<uint8_t> unused;
+    testing::MemoryWritableFile other(unused);
+    try {
+      WriteArchive({{u"x", {}, path}}, testing::PlainOptions(), &empty, other);
+      ADD_FAILURE() << ToUtf8(path);
+    } catch (const Failure& failure) {
+      EXPECT_EQ(failure.text(), message);
+    }
+  }
+}
+
+TEST(ArchiveWriter, EndAlignmentAddsFewerThanItsSizeAndKeepsTheArchiveReadable) {
+  const std::vector<uint8_t> content = testing::MixedContent(5000, 7);
+  for (size_t prefix = 0; prefix < 8; ++prefix) {
+    testing::CraftedOptions options = testing::PlainOptions();
+    const std::vector<uint8_t> program(prefix, 0x90);
+    const size_t unaligned =
+        testing::WriteArchiveToMemory({{u"f", content, {}}}, options, program).size();
+    options.endAlignment = 8;
+    const auto aligned = testing::WriteArchiveToMemory({{u"f", content, {}}}, options, program);
+    EXPECT_EQ(aligned.size() % 8, 0u) << prefix;
+    EXPECT_LT(aligned.size() - unaligned, 8u) << prefix;
+    ArchiveSession session;
+    testing::OpenFromMemory(aligned, session);
+    EXPECT_EQ(testing::DecodeEntry(session, 0, u""), content) << prefix;
+  }
 }
 
 }  // namespace
