@@ -151,8 +151,8 @@ TEST_F(UnpackerTest, DirectionalAndControlCharactersAreShownVisibly) {
   EXPECT_EQ(TextOf(run.Control(kCommentBox)), u"Строка 1\r\nСтрока\uFFFD 2\uFFFD\uFFFD");
   EXPECT_EQ(ListItems(run.Control(kEntryList)),
             (std::vector<std::u16string>{
-                u"invoice\uFFFDfdp.exe; размер в архиве: 17 байт, исходный: 1 байт",
-                u"a\uFFFD\uFFFDb\uFFFD.txt; размер в архиве: 17 байт, исходный: 1 байт"}));
+                u"invoice\uFFFDfdp.exe; размер в архиве: 20 байт, исходный: 1 байт",
+                u"a\uFFFD\uFFFDb\uFFFD.txt; размер в архиве: 20 байт, исходный: 1 байт"}));
   PostMessageW(dialog, WM_CLOSE, 0, 0);
   EXPECT_EQ(run.WaitExit(), 0u);
 }
