@@ -1,4 +1,5 @@
-// The dialog as opening an archive fills it. Called on the dialog's thread.
+// The dialog as opening an archive fills it. Called on the dialog's thread. The archive's texts
+// (title, comment, names in entry lines) arrive as they may be shown (base/shown_text.h).
 #pragma once
 
 #include <string>

@@ -2,13 +2,18 @@
 // texts are filled, counting every region back from the end of the file.
 #include "archive/open_archive.h"
 
+#include <memory>
 #include <new>
+#include <optional>
 #include <vector>
 
+#include "archive/signed_image.h"
 #include "base/failure.h"
 #include "base/little_endian.h"
+#include "base/shown_text.h"
 #include "base/size_text.h"
 #include "base/texts.h"
+#include "platform/file_prefix.h"
 #include "platform/sequential_reader.h"
 
 namespace ozr {
@@ -66,8 +71,8 @@ void ReadHeaderBlock(ReadableFile& file, ArchiveSession& session, ArchiveView& v
   if (header.titleLength > kMaxTitleLength || header.titleLength == 0) FailRead();
   if (header.totalPackedSize == 0 || header.totalUnpackedSize == 0) FailRead();
 
-  view.ShowComment(ReadText(file, header.commentLength));
-  view.ShowTitle(ReadText(file, header.titleLength));
+  view.ShowComment(ShownMultilineText(ReadText(file, header.commentLength)));
+  view.ShowTitle(ShownText(ReadText(file, header.titleLength)));
   view.ShowSummary(
       FormatSummaryLine(header.entryCount, header.totalUnpackedSize, header.totalPackedSize));
   view.ShowLevel(FormatLevelLine(header.compressionLevel));
@@ -90,7 +95,8 @@ DirectoryTotals ReadDirectory(ReadableFile& file, ArchiveSession& session, Archi
     if (record.nameLength > kMaxNameLength) FailRead();
     if (record.packedSize == 0 || record.unpackedSize == 0) FailRead();
     CatalogEntry entry{ReadText(file, record.nameLength), record, totals.packed};
-    const std::u16string line = FormatEntryLine(entry.name, record.unpackedSize, record.packedSize);
+    const std::u16string line =
+        FormatEntryLine(ShownText(entry.name), record.unpackedSize, record.packedSize);
     // Summed before the entry is stored, so that a failure leaves entries and items equal.
     AddChecked(totals.packed, record.packedSize);
     AddChecked(totals.unpacked, record.unpackedSize);
@@ -120,6 +126,53 @@ void ReadRegions(ReadableFile& file, ArchiveSession& session, ArchiveView& view)
   if (session.header.notEncrypted == 1) view.DisablePassword();
 }
 
+// Opening through a dialog that shows nothing: trying where an archive might end.
+class DiscardingView final : public ArchiveView {
+ public:
+  void ShowDestinationFolder(const std::u16string&) override {}
+  void ShowComment(const std::u16string&) override {}
+  void ShowTitle(const std::u16string&) override {}
+  void ShowSummary(const std::u16string&) override {}
+  void ShowLevel(const std::u16string&) override {}
+  void AppendEntryLine(const std::u16string&) override {}
+  void DisablePassword() override {}
+  MessageAnswer ShowMessage(const Message&) override { return kIdOk; }
+  void EndDialog(int) override {}
+};
+
+// Whether the first `end` bytes of `file` hold an archive that opens completely.
+bool OpensAsArchive(ReadableFile& file, uint64_t end) {
+  FilePrefix prefix(file, end);
+  ArchiveSession scratch;
+  DiscardingView view;
+  try {
+    ReadRegions(prefix, scratch, view);
+    return true;
+  } catch (const Failure&) {
+    return false;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+// Where the archive of a signed executable ends: in front of the certificate table and the zero
+// bytes a signer may have padded with. The trailer's own last bytes are often zero too, so each
+// candidate end is tried, and one is taken only when no other also opens. Nothing for a file
+// without a sound certificate table.
+std::optional<uint64_t> SignedArchiveEnd(ReadableFile& file) {
+  const std::optional<CertificateTable> table = FindCertificateTable(file);
+  if (!table) return std::nullopt;
+  // One buffer serves every candidate: they read the same regions, give or take a few bytes.
+  SequentialReader buffered(file);
+  std::optional<uint64_t> found;
+  for (const uint64_t end : PaddedEnds(file, *table)) {
+    if (!OpensAsArchive(buffered, end)) continue;
+    if (found) return std::nullopt;
+    found = end;
+  }
+  return found;
+}
+
 }  // namespace
 
 bool OpenArchive(const std::u16string& path, ArchiveSession& session, FileSystem& files,
@@ -136,6 +189,10 @@ bool OpenArchive(const std::u16string& path, ArchiveSession& session, FileSystem
   const size_t slash = path.rfind(u'\\');
   if (slash != std::u16string::npos) view.ShowDestinationFolder(path.substr(0, slash + 1));
 
+  // A signed executable's archive is read as if the file ended there, the extraction included.
+  if (const std::optional<uint64_t> end = SignedArchiveEnd(*session.file)) {
+    session.file = std::make_unique<FilePrefix>(std::move(session.file), *end);
+  }
   // The regions are read through a buffer: the directory is many small reads in a row.
   SequentialReader file(*session.file);
   try {

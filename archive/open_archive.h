@@ -17,6 +17,8 @@ namespace ozr {
 // - Success: returns true with `session` and the dialog filled.
 // Once the file is open, the dialog's destination becomes the folder of `path`: up to its last
 // "\", that included (none for a path without one).
+// A signed executable (a sound certificate table at its end) is read as if the file ended where
+// its archive ends, in front of the table; `session.file` then reads no further than that.
 bool OpenArchive(const std::u16string& path, ArchiveSession& session, FileSystem& files,
                  ArchiveView& view);
 

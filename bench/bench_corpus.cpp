@@ -1,13 +1,11 @@
-// Corpus packing and frame loading for the benchmarks.
+// Corpus packing and archive opening for the benchmarks.
 #include "bench_corpus.h"
 
 #include <algorithm>
-#include <optional>
 #include <stdexcept>
 
 #include "archive/open_archive.h"
 #include "base/failure.h"
-#include "codec/decode_chunk.h"
 #include "pack/archive_writer.h"
 
 namespace ozr::bench {
@@ -64,26 +62,6 @@ void OpenNative(const fs::path& archive, ArchiveSession& session) {
   SilentView view;
   if (!OpenArchive(archive.u16string(), session, *files, view))
     throw std::runtime_error("cannot open archive");
-}
-
-DecryptedFrames LoadFrames(ArchiveSession& session) {
-  DecryptedFrames frames;
-  std::optional<ArchiveKey> key;
-  if (session.header.encrypted()) key.emplace(DeriveArchiveKey(kPassword));
-  ChunkBuffer input, output;
-  for (const auto& [index, entry] : session.catalog) {
-    session.file->Seek(session.DataAreaPosition() + entry.streamOffset);
-    uint64_t consumed = 0;
-    while (consumed < entry.record.packedSize) {
-      // Decodes the frame once to learn its decrypted payload, which stays in the input buffer.
-      const FrameLengths frame = DecodeChunk(*session.file, key ? &*key : nullptr,
-                                             entry.record.packedSize, consumed, input, output);
-      frames.streams.emplace_back(input.data(), input.data() + frame.payloadLength);
-      frames.inflatedBytes += frame.inflatedLength;
-      consumed += frame.storedLength + kFrameOverhead;
-    }
-  }
-  return frames;
 }
 
 }  // namespace ozr::bench

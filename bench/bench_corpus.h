@@ -18,12 +18,4 @@ void PackFolderOnce(const std::filesystem::path& folder, const std::filesystem::
 // Opens an archive with the native file system; throws Failure when it cannot.
 void OpenNative(const std::filesystem::path& archive, ArchiveSession& session);
 
-// Every frame's zlib stream of every entry, decrypted, checked and kept in memory, with the total
-// of the bytes they inflate to: the input of the in-memory baseline.
-struct DecryptedFrames {
-  std::vector<std::vector<uint8_t>> streams;
-  uint64_t inflatedBytes = 0;
-};
-DecryptedFrames LoadFrames(ArchiveSession& session);
-
 }  // namespace ozr::bench

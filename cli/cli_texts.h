@@ -38,7 +38,8 @@ inline constexpr char16_t kTestHelp[] =
     u"Использование: ozr test АРХИВ [-p ПАРОЛЬ] [-q] [НОМЕР…]\n"
     u"\n"
     u"Распаковывает все файлы архива (или файлы с указанными номерами) в никуда и сверяет\n"
-    u"все контрольные суммы. Код завершения 0 — только если все файлы исправны.\n"
+    u"все контрольные суммы. Имена, которые распаковка не запишет, перечисляются отдельно.\n"
+    u"Код завершения 0 — только если все файлы исправны и все имена допустимы.\n"
     u"\n"
     u"  -p, --password ПАРОЛЬ  пароль зашифрованного архива (не длиннее 16 знаков); без него\n"
     u"                         пароль спрашивается, если подключён терминал\n"
@@ -107,6 +108,7 @@ inline constexpr char16_t kAnswerYes[] = u"да";
 inline constexpr char16_t kAnswerNo[] = u"нет";
 inline constexpr char16_t kNoSuchIndex[] = u"В архиве нет файла с номером %s.";
 inline constexpr char16_t kTestSucceeded[] = u"Все файлы архива исправны.";
+inline constexpr char16_t kUnsafeNameTested[] = u"Недопустимое имя файла в архиве: %s.";
 inline constexpr char16_t kOutOfMemory[] = u"Недостаточно памяти.";
 inline constexpr char16_t kInterrupted[] = u"Прервано пользователем.";
 inline constexpr char16_t kCreateOutputFailed[] = u"Не удалось создать файл %s.";
@@ -116,9 +118,15 @@ inline constexpr char16_t kNothingToPack[] =
 inline constexpr char16_t kDuplicateName[] = u"Имя %s встречается в архиве дважды.";
 inline constexpr char16_t kUnrepresentableName[] =
     u"Имя файла нельзя записать в архив (в нём есть «\\» или знаки не в UTF-8): %s.";
+inline constexpr char16_t kNameRefusedOnWindows[] =
+    u"Имя файла нельзя записать в архив (в Windows оно недопустимо: «:», имя устройства, точка "
+    u"или пробел в конце, знак направления письма): %s.";
 inline constexpr char16_t kEmptyFolderSkipped[] =
     u"Пустая папка не может быть записана в архив: %s.";
 inline constexpr char16_t kSpecialFileSkipped[] = u"Пропущен %s: это не обычный файл и не папка.";
 inline constexpr char16_t kFolderLinkSkipped[] = u"Пропущена ссылка на папку %s.";
+inline constexpr char16_t kStubSignatureRemoved[] =
+    u"Подпись распаковщика %s удалена: архив за ним сделал бы её недействительной. "
+    u"Подпишите готовый файл.";
 
 }  // namespace ozr::cli::text

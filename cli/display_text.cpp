@@ -1,30 +1,20 @@
-// Control characters are replaced one by one; only a "\r\n" pair (or a lone "\n") survives, and
-// only where line breaks belong (the comment, the two-line questions).
+// The terminal shows what the dialog shows, with the line ends a terminal expects.
 #include "cli/display_text.h"
+
+#include "base/shown_text.h"
 
 namespace ozr::cli {
 
-namespace {
-
-constexpr char16_t kReplacement = u'\uFFFD';
-
-bool IsControl(char16_t unit) { return unit < 0x20 || (unit >= 0x7F && unit <= 0x9F); }
-
-}  // namespace
-
 std::u16string DisplayText(std::u16string_view text, bool keepLineBreaks) {
-  std::u16string shown;
-  shown.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char16_t unit = text[i];
-    if (keepLineBreaks && unit == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') continue;
-    if (keepLineBreaks && unit == u'\n') {
-      shown += u'\n';
-    } else {
-      shown += IsControl(unit) ? kReplacement : unit;
-    }
+  if (!keepLineBreaks) return ShownText(text);
+  const std::u16string shown = ShownMultilineText(text);
+  std::u16string lines;
+  lines.reserve(shown.size());
+  for (size_t i = 0; i < shown.size(); ++i) {
+    if (shown[i] == u'\r' && i + 1 < shown.size() && shown[i + 1] == u'\n') continue;
+    lines += shown[i];
   }
-  return shown;
+  return lines;
 }
 
 std::u16string DisplayMessage(std::u16string_view text, std::u16string_view detail) {

@@ -1,5 +1,5 @@
-// Texts from an archive made safe for a terminal: a crafted name or comment must not move the
-// cursor, recolour the screen or split one entry's line into several.
+// Texts made safe for a terminal: a crafted name or comment must not move the cursor, recolour
+// the screen, reorder what follows it or split one entry's line into several.
 #pragma once
 
 #include <string>
@@ -7,8 +7,7 @@
 
 namespace ozr::cli {
 
-// "\r\n" becomes "\n" when `keepLineBreaks`; every other control character (C0, DEL, C1), and
-// every line break when not `keepLineBreaks`, becomes U+FFFD.
+// ShownText, or with `keepLineBreaks` ShownMultilineText with "\r\n" turned into "\n".
 std::u16string DisplayText(std::u16string_view text, bool keepLineBreaks);
 
 // A message as the tool shows it: its text, then, when a file operation failed, the operating

@@ -13,6 +13,7 @@
 #include "cli/native_path.h"
 #include "cli/terminal_dialog.h"
 #include "extract/extraction_job.h"
+#include "platform/entry_name.h"
 
 namespace ozr::cli {
 
@@ -55,10 +56,24 @@ bool Destination(const Arguments& arguments, Console& console, std::u16string& f
   return true;
 }
 
-int ExitStatusOf(const JobOutcome& outcome) {
+// The selected entries whose names `extract` would refuse, each reported on its own line.
+size_t ReportUnsafeNames(const Catalog& catalog, const std::vector<int32_t>& selection,
+                         NameRules rules, Console& console) {
+  size_t count = 0;
+  for (const int32_t index : selection) {
+    const std::u16string& name = catalog.at(static_cast<uint32_t>(index)).name;
+    if (IsSafeEntryName(name, rules)) continue;
+    console.Write(Stream::kError, FillIn(text::kUnsafeNameTested, name) + u"\n");
+    ++count;
+  }
+  return count;
+}
+
+// `unsafeTested`: entries whose names were reported while testing.
+int ExitStatusOf(const JobOutcome& outcome, size_t unsafeTested) {
   switch (outcome.end) {
     case JobEnd::kSucceeded:
-      return outcome.unsafeSkipped == 0 ? kExitSuccess : kExitFailure;
+      return outcome.unsafeSkipped == 0 && unsafeTested == 0 ? kExitSuccess : kExitFailure;
     case JobEnd::kAborted:
       return kExitInterrupted;
     default:
@@ -87,25 +102,31 @@ int RunExtract(const Arguments& arguments, Console& console, FileSystem& files,
   settings.encrypted = session.header.encrypted();
   settings.password = arguments.password;
   // A question needs someone who sees it (on stderr) and can answer it (on stdin). Testing writes
-  // nothing, so its only question (an unsafe name) is answered as without a terminal.
+  // nothing, so it has nothing to ask.
   settings.canPrompt = console.IsTerminal(Stream::kInput) && console.IsTerminal(Stream::kError);
   settings.canAsk = settings.canPrompt && !testing;
   settings.overwrite =
       arguments.overwrite.value_or(settings.canAsk ? OverwriteMode::kAsk : OverwriteMode::kNo);
   settings.progress = !arguments.quiet && console.IsTerminal(Stream::kError);
   settings.quiet = arguments.quiet;
+  // Testing checks every entry, also those `extract` would refuse; their names are reported first,
+  // and then the archive is not called sound.
+  const size_t unsafe =
+      testing ? ReportUnsafeNames(session.catalog, selection, files.Rules(), console) : 0;
   if (testing) settings.successText = text::kTestSucceeded;
+  if (unsafe != 0) settings.quiet = true;
   TerminalDialog dialog(console, std::move(selection), std::move(settings), interrupted);
 
   DiscardingFileSystem discarding(files);
   FileSystem& output = testing ? static_cast<FileSystem&>(discarding) : files;
   dialog.SetBusy(true);
-  const JobOutcome outcome = ExtractionJob(session, folder, interrupted, dialog, output);
+  const JobOutcome outcome = ExtractionJob(session, folder, interrupted, dialog, output, {},
+                                           testing ? JobPurpose::kTest : JobPurpose::kExtract);
   for (const std::u16string& left : outcome.leftBehind) {
     console.Write(Stream::kError,
                   DisplayText(FillIn(text::kTemporaryFileLeft, left), false) + u"\n");
   }
-  const int status = ExitStatusOf(outcome);
+  const int status = ExitStatusOf(outcome, unsafe);
   if (status != kExitSuccess && interrupted.load()) {
     console.Write(Stream::kError, std::u16string(text::kInterrupted) + u"\n");
     return kExitInterrupted;

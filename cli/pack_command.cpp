@@ -1,9 +1,12 @@
 // `ozr pack`: the writer fed with files from the disk. The archive is written to a temporary file
 // beside the output and moved over it only when complete, so a failure or Ctrl+C never leaves a
 // half archive behind nor destroys the file that was there.
+#include <algorithm>
+#include <optional>
 #include <string>
 
 #include "archive/records.h"
+#include "archive/signed_image.h"
 #include "base/failure.h"
 #include "base/fill_in.h"
 #include "base/size_text.h"
@@ -33,15 +36,31 @@ std::u16string DefaultTitle(const std::u16string& output) {
   return title.empty() ? std::u16string(ozr::text::kDefaultCaption) : title;
 }
 
-std::vector<uint8_t> ReadStub(const std::u16string& path, FileSystem& files) {
+struct Stub {
+  std::vector<uint8_t> bytes;
+  bool signatureRemoved = false;
+};
+
+// The unpacker to put in front of the archive. A signature it carries would be broken by the
+// archive behind it, so its certificate table is left out and its security entry and image
+// checksum are cleared (a zero checksum means none was computed); the finished file can be signed.
+Stub ReadStub(const std::u16string& path, FileSystem& files) {
   const std::unique_ptr<ReadableFile> file = files.OpenForReading(path);
   if (!file) throw Failure(MessageCode::kPackSourceReadFailed, path, files.FailureReason());
   const Failure unreadable(MessageCode::kPackSourceReadFailed, path);
-  const uint64_t size = file->Size();
+  const std::optional<CertificateTable> table = FindCertificateTable(*file);
+  const uint64_t size = table ? table->offset : file->Size();
   if (size > SIZE_MAX) throw unreadable;
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  if (file->Read(bytes.data(), bytes.size()) != bytes.size()) throw unreadable;
-  return bytes;
+  Stub stub;
+  stub.bytes.resize(static_cast<size_t>(size));
+  file->Seek(0);
+  if (file->Read(stub.bytes.data(), stub.bytes.size()) != stub.bytes.size()) throw unreadable;
+  if (table) {
+    std::fill_n(stub.bytes.begin() + static_cast<ptrdiff_t>(table->entryPosition), 8, 0);
+    std::fill_n(stub.bytes.begin() + static_cast<ptrdiff_t>(table->checkSumPosition), 4, 0);
+    stub.signatureRemoved = true;
+  }
+  return stub;
 }
 
 // The temporary file of the archive being written; removed unless it became the output, and
@@ -104,18 +123,26 @@ int RunPack(const Arguments& arguments, Console& console, FileSystem& files,
       console.Write(Stream::kError, DisplayText(warning, false) + u"\n");
     }
     if (sources.entries.empty()) throw Failure::OfTool(text::kNothingToPack);
-    const PackOptions options = OptionsOf(arguments);
-    const std::vector<uint8_t> stub = arguments.sfx
-                                          ? ReadStub(arguments.stub.value_or(defaultStub), files)
-                                          : std::vector<uint8_t>();
+    PackOptions options = OptionsOf(arguments);
+    Stub stub;
+    if (arguments.sfx) {
+      const std::u16string stubPath = arguments.stub.value_or(defaultStub);
+      stub = ReadStub(stubPath, files);
+      if (stub.signatureRemoved) {
+        console.Write(Stream::kError,
+                      DisplayText(FillIn(text::kStubSignatureRemoved, stubPath), true) + u"\n");
+      }
+      // Signing then appends its table right behind the trailer, without padding.
+      options.endAlignment = 8;
+    }
 
     PendingArchive pending(files, arguments.output, console);
-    if (pending.file().Write(stub.data(), stub.size()) != stub.size()) {
+    if (pending.file().Write(stub.bytes.data(), stub.bytes.size()) != stub.bytes.size()) {
       throw Failure(MessageCode::kWriteFailed, {}, pending.file().FailureReason());
     }
     ProgressLine line(console, !arguments.quiet && console.IsTerminal(Stream::kError));
     const PackResult result = WriteArchive(
-        sources.entries, options, &files, pending.file(), stub.size(), [&](uint64_t done) {
+        sources.entries, options, &files, pending.file(), stub.bytes.size(), [&](uint64_t done) {
           if (interrupted.load()) throw Failure::Aborted();
           line.Show(FormatProgress(0, 0, done, sources.totalSize));
         });

@@ -12,6 +12,7 @@
 #include "base/utf.h"
 #include "cli/cli_texts.h"
 #include "cli/native_path.h"
+#include "platform/entry_name.h"
 
 namespace ozr::cli {
 
@@ -89,8 +90,7 @@ class Collector {
     if (fs::is_empty(folder, error) && !error) Warn(text::kEmptyFolderSkipped, folder);
     fs::recursive_directory_iterator it(folder, error);
     if (error) FailRead(folder);
-    for (; it != fs::recursive_directory_iterator(); it.increment(error)) {
-      if (error) FailRead(folder);
+    for (; it != fs::recursive_directory_iterator(); Advance(it)) {
       const fs::path& path = it->path();
       const fs::file_status linkStatus = it->symlink_status(error);
       if (error) FailRead(path);
@@ -114,10 +114,20 @@ class Collector {
         AddFile(path, status, std::move(parts), found);
       }
     }
-    if (error) FailRead(folder);
     std::sort(found.begin(), found.end(),
               [](const Found& a, const Found& b) { return a.parts < b.parts; });
     Append(found);
+  }
+
+  // Moves the walk to its next entry. A failure names the folder that could not be read: the one
+  // the walk was about to enter, or else the one it was reading.
+  static void Advance(fs::recursive_directory_iterator& it) {
+    const fs::path current = it->path();
+    std::error_code error;
+    const bool entering =
+        it.recursion_pending() && it->is_directory(error) && !it->is_symlink(error);
+    it.increment(error);
+    if (error) FailRead(entering ? current : current.parent_path());
   }
 
   void AddFile(const fs::path& path, const fs::file_status& status, NameParts parts,
@@ -140,6 +150,9 @@ class Collector {
   void Append(const std::vector<Found>& found) {
     for (const Found& f : found) {
       std::u16string name = JoinName(f.parts);
+      if (!IsPortableEntryName(name)) {
+        throw Failure::OfTool(FillIn(text::kNameRefusedOnWindows, PathText(f.path)));
+      }
       if (!names_.insert(name).second) throw Failure::OfTool(FillIn(text::kDuplicateName, name));
       list_.entries.push_back({std::move(name), {}, PathText(f.path)});
       list_.totalSize += f.size;

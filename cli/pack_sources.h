@@ -19,8 +19,9 @@ struct SourceList {
 
 // Walks `inputs` (native paths). Empty files, empty folders, links to folders and special files
 // (devices, pipes, sockets) are left out with a warning; `archive`, the file being written, is
-// left out silently. Throws Failure for an input that cannot be read, a name the archive cannot
-// hold (one with "\" or, on POSIX, bytes that are not UTF-8) and a name given twice.
+// left out silently. Throws Failure, naming the path, for an input or folder that cannot be read,
+// a name the archive cannot hold (one with "\" or, on POSIX, bytes that are not UTF-8), a name
+// the unpacker would refuse or change on Windows (IsPortableEntryName) and a name given twice.
 SourceList CollectSources(const std::vector<std::u16string>& inputs, const std::u16string& archive);
 
 }  // namespace ozr::cli

@@ -46,8 +46,8 @@ class ArchiveKey {
   // whole blocks. False when the library refuses.
   bool Encrypt(uint8_t* data, uint32_t& length, uint32_t capacity, bool final);
 
-  // A decryptor for independent frames; null when the library keeps the chaining inside the key
-  // (CryptoAPI), so that frames must be decrypted in order through Decrypt.
+  // A decryptor for independent frames, one per thread; null when the library cannot make one,
+  // so that frames must be decrypted in order through Decrypt.
   std::unique_ptr<FrameDecryptor> NewFrameDecryptor() const;
 
  private:

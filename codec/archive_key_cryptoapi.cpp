@@ -23,21 +23,32 @@ struct ArchiveKey::Handles {
   }
 };
 
+namespace {
+
+// Only whole blocks can be decrypted, and a final call needs at least the padding block. Wine
+// accepts a partial block and would look in front of an empty buffer for the padding, so these are
+// refused here, as Windows refuses them, before the call.
+bool Decryptable(uint32_t length, bool final) {
+  return length % 16 == 0 && !(final && length == 0);
+}
+
+bool DecryptWith(HCRYPTKEY key, uint8_t* data, uint32_t& length, bool final) {
+  if (!Decryptable(length, final)) return false;
+  DWORD inOut = length;
+  if (!CryptDecrypt(key, 0, final ? TRUE : FALSE, 0, data, &inOut)) return false;
+  length = inOut;
+  return true;
+}
+
+}  // namespace
+
 ArchiveKey::ArchiveKey(std::unique_ptr<Handles> handles) : handles_(std::move(handles)) {}
 ArchiveKey::ArchiveKey(ArchiveKey&&) noexcept = default;
 ArchiveKey& ArchiveKey::operator=(ArchiveKey&&) noexcept = default;
 ArchiveKey::~ArchiveKey() = default;
 
 bool ArchiveKey::Decrypt(uint8_t* data, uint32_t& length, bool final) {
-  // Only whole blocks can be decrypted, and a final call needs at least the padding block. Wine
-  // accepts a partial block and would look in front of an empty buffer for the padding, so these
-  // are refused here, as Windows refuses them, before the call.
-  if (length % 16 != 0 || (final && length == 0)) return false;
-  DWORD inOut = length;
-  const BOOL ok = CryptDecrypt(handles_->key, 0, final ? TRUE : FALSE, 0, data, &inOut);
-  if (!ok) return false;
-  length = inOut;
-  return true;
+  return DecryptWith(handles_->key, data, length, final);
 }
 
 bool ArchiveKey::Encrypt(uint8_t* data, uint32_t& length, uint32_t capacity, bool final) {
@@ -49,12 +60,33 @@ bool ArchiveKey::Encrypt(uint8_t* data, uint32_t& length, uint32_t capacity, boo
   return true;
 }
 
-// The service keeps the chaining inside the key handle: frames are decrypted in order.
-struct FrameDecryptor::Context {};
+// A duplicate of the job's key: the service keeps the chaining inside each key handle, so every
+// thread decrypts with its own, starting each frame from the vector it is given.
+struct FrameDecryptor::Context {
+  HCRYPTKEY key = 0;
+  ~Context() {
+    if (key != 0) CryptDestroyKey(key);
+  }
+};
+
 FrameDecryptor::FrameDecryptor(std::unique_ptr<Context> context) : context_(std::move(context)) {}
 FrameDecryptor::~FrameDecryptor() = default;
-bool FrameDecryptor::Decrypt(const uint8_t*, uint8_t*, uint32_t&, bool) { return false; }
-std::unique_ptr<FrameDecryptor> ArchiveKey::NewFrameDecryptor() const { return nullptr; }
+
+bool FrameDecryptor::Decrypt(const uint8_t* chain, uint8_t* data, uint32_t& length, bool final) {
+  // Setting the vector also restarts the chaining from it.
+  return Decryptable(length, final) &&
+         CryptSetKeyParam(context_->key, KP_IV, const_cast<BYTE*>(chain), 0) &&
+         DecryptWith(context_->key, data, length, final);
+}
+
+std::unique_ptr<FrameDecryptor> ArchiveKey::NewFrameDecryptor() const {
+  auto context = std::make_unique<FrameDecryptor::Context>();
+  if (!CryptDuplicateKey(handles_->key, nullptr, 0, &context->key)) {
+    context->key = 0;
+    return nullptr;
+  }
+  return std::make_unique<FrameDecryptor>(std::move(context));
+}
 
 ArchiveKey DeriveArchiveKey(std::u16string_view password) {
   const auto length = static_cast<DWORD>(password.size());

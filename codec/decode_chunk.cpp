@@ -35,11 +35,15 @@ StoredFrame ReadStoredFrame(ReadableFile& file, uint64_t packedSize, uint64_t co
   return frame;
 }
 
-uint32_t CheckAndInflate(const StoredFrame& frame, uint32_t payloadLength, const ChunkBuffer& input,
-                         ChunkBuffer& output) {
+void CheckPayload(const StoredFrame& frame, uint32_t payloadLength, const ChunkBuffer& input) {
   const uint32_t computed = ChunkSum(input.data(), static_cast<int32_t>(payloadLength));
   if (!frame.sumRead) throw Failure(MessageCode::kFrameReadFailed);
   if (computed != frame.payloadSum) throw Failure(MessageCode::kFrameSumMismatch);
+}
+
+uint32_t CheckAndInflate(const StoredFrame& frame, uint32_t payloadLength, const ChunkBuffer& input,
+                         ChunkBuffer& output) {
+  CheckPayload(frame, payloadLength, input);
   uint32_t inflated = ChunkBuffer::size();
   if (!InflateFrame(input.data(), payloadLength, output.data(), inflated)) {
     throw Failure(MessageCode::kInflateFailed);

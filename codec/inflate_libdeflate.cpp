@@ -27,25 +27,62 @@ libdeflate_decompressor* ThreadDecompressor() {
   return decompressor.get();
 }
 
-}  // namespace
-
-bool InflateWithLibdeflate(const uint8_t* input, uint32_t inputLength, uint8_t* output,
-                           uint32_t& outputLength) {
+// libdeflate's decoding alone; `consumed` is the length of the zlib stream.
+bool DecodeWithLibdeflate(const uint8_t* input, uint32_t inputLength, uint8_t* output,
+                          uint32_t& outputLength, size_t& consumed) {
   libdeflate_decompressor* decompressor = ThreadDecompressor();
   if (decompressor == nullptr) return false;  // out of memory, as uncompress reports it too
-  size_t consumed = 0;
   size_t produced = 0;
   // The _ex form reports how much input the stream took, which allows bytes behind it.
   if (libdeflate_zlib_decompress_ex(decompressor, input, inputLength, output, outputLength,
                                     &consumed, &produced) != LIBDEFLATE_SUCCESS) {
     return false;
   }
-  if (!MeetsZlibInflateRules(input + kZlibHeaderSize,
-                             consumed - kZlibHeaderSize - kZlibCheckSize)) {
-    return false;
-  }
   outputLength = static_cast<uint32_t>(produced);
   return true;
+}
+
+// The deflate data of a stream libdeflate took: between the zlib header and the check value.
+const uint8_t* DeflateData(const uint8_t* input) { return input + kZlibHeaderSize; }
+size_t DeflateLength(size_t consumed) { return consumed - kZlibHeaderSize - kZlibCheckSize; }
+
+}  // namespace
+
+bool InflateWithLibdeflate(const uint8_t* input, uint32_t inputLength, uint8_t* output,
+                           uint32_t& outputLength) {
+  uint32_t produced = outputLength;
+  size_t consumed = 0;
+  if (!DecodeWithLibdeflate(input, inputLength, output, produced, consumed) ||
+      !MeetsZlibInflateRules(DeflateData(input), DeflateLength(consumed))) {
+    return false;
+  }
+  outputLength = produced;
+  return true;
+}
+
+bool InflateFrame(const uint8_t* input, uint32_t inputLength, uint8_t* output,
+                  uint32_t& outputLength) {
+  return InflateWithLibdeflate(input, inputLength, output, outputLength);
+}
+
+void InflateFramePair(InflateTask& a, InflateTask& b) {
+  uint32_t producedA = a.outputLength;
+  uint32_t producedB = b.outputLength;
+  size_t consumedA = 0;
+  size_t consumedB = 0;
+  const bool decodedA =
+      DecodeWithLibdeflate(a.input, a.inputLength, a.output, producedA, consumedA);
+  const bool decodedB =
+      DecodeWithLibdeflate(b.input, b.inputLength, b.output, producedB, consumedB);
+  if (decodedA && decodedB) {
+    MeetsZlibInflateRules(DeflateData(a.input), DeflateLength(consumedA), DeflateData(b.input),
+                          DeflateLength(consumedB), a.ok, b.ok);
+  } else {
+    a.ok = decodedA && MeetsZlibInflateRules(DeflateData(a.input), DeflateLength(consumedA));
+    b.ok = decodedB && MeetsZlibInflateRules(DeflateData(b.input), DeflateLength(consumedB));
+  }
+  if (a.ok) a.outputLength = producedA;
+  if (b.ok) b.outputLength = producedB;
 }
 
 }  // namespace ozr

@@ -1,7 +1,6 @@
-// Inflation with zlib, the reference decoder of the format, and the choice of the build's default
-// decoder. The zlib path keeps one stream per thread and resets it per frame, which decodes exactly
-// as uncompress does (same window, same checks, success only at the stream's end) without
-// allocating zlib's state and window for every frame.
+// Inflation with zlib, the reference decoder of the format. It keeps one stream per thread and
+// resets it per frame, which decodes exactly as uncompress does (same window, same checks, success
+// only at the stream's end) without allocating zlib's state and window for every frame.
 #include <zlib.h>
 
 #include "codec/inflate.h"
@@ -47,15 +46,6 @@ bool InflateWithZlib(const uint8_t* input, uint32_t inputLength, uint8_t* output
                      uint32_t& outputLength) {
   thread_local ThreadInflater inflater;
   return inflater.Inflate(input, inputLength, output, outputLength);
-}
-
-bool InflateFrame(const uint8_t* input, uint32_t inputLength, uint8_t* output,
-                  uint32_t& outputLength) {
-#if OZR_INFLATE_WITH_LIBDEFLATE
-  return InflateWithLibdeflate(input, inputLength, output, outputLength);
-#else
-  return InflateWithZlib(input, inputLength, output, outputLength);
-#endif
 }
 
 }  // namespace ozr

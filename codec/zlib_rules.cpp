@@ -212,43 +212,52 @@ const FixedCodes& Fixed() {
   return codes;
 }
 
+// A distance bit by bit, after a refill: its codeword may take 15 bits and its extra bits 13.
 bool TakeDistanceSlowly(BitReader& in, const HuffmanCode& distances) {
+  if (!in.Refill()) return false;
   const int symbol = distances.DecodeSymbol(in);
   if (symbol < 0 || symbol >= kMaxDistanceCodes) return false;
   in.Drop(kDistanceExtraBits[symbol]);
   return true;
 }
 
-// Symbols up to the end of the block. Lengths 286 and 287 and distances 30 and 31 exist only in
-// fixed blocks here (dynamic headers declaring them were refused) and zlib refuses them. The
-// distance table is read for literals too, and its result dropped, which spares a branch that
-// would go either way.
-bool WalkSymbols(BitReader& reader, const HuffmanCode& literals, const HuffmanCode& distances) {
-  // Callers prepare both tables.
-  BitReader in = reader;  // a local copy stays in registers; table reads could alias the original
-  for (;;) {
-    if (!in.Refill()) return false;  // 56 bits: a length and a distance, with their extra bits
-    const uint8_t entry = literals.Entry(in);
-    if (entry & kEntrySlow) {
-      const int symbol = literals.DecodeSymbol(in);
-      if (symbol < 0 || symbol > 285) return false;
-      if (symbol == kEndOfBlock) break;
-      if (symbol < kEndOfBlock) continue;
-      in.Drop(kLengthExtraBits[symbol - 257]);
-      if (!TakeDistanceSlowly(in, distances)) return false;
-      continue;
-    }
-    in.Drop(entry & kEntryBits);
-    if ((entry & kEntryMatch) == 0) continue;
-    const uint8_t distance = distances.Entry(in);
-    if (distance & kEntrySlow) {
-      if (!TakeDistanceSlowly(in, distances)) return false;
-      continue;
-    }
-    in.Drop(distance & kEntryBits);
+enum class Step { kGoOn, kSlowSymbol, kRefused };
+
+// One round of the fast path: a refill (56 bits: a length and a distance with their extra bits),
+// then one symbol from the tables, or nothing when the tables leave it to the slow path (long
+// codewords, the end of the block, symbols zlib refuses, data that ran out). The distance table
+// is read after a literal too and its bits masked off: a branch between literals and matches
+// would go either way, and its mispredictions would cost more than the walk itself.
+inline Step FastStep(BitReader& in, const HuffmanCode& literals, const HuffmanCode& distances) {
+  if (!in.Refill()) return Step::kSlowSymbol;  // the slow path refuses it
+  const uint8_t entry = literals.Entry(in);
+  if (entry & kEntrySlow) return Step::kSlowSymbol;
+  in.Drop(entry & kEntryBits);
+  const uint8_t distance = distances.Entry(in);
+  const uint32_t match = 0u - static_cast<uint32_t>((entry & kEntryMatch) != 0);
+  if ((distance & kEntrySlow & match) != 0) {
+    return TakeDistanceSlowly(in, distances) ? Step::kGoOn : Step::kRefused;
   }
-  reader = in;
-  return true;
+  in.Drop(distance & kEntryBits & match);
+  return Step::kGoOn;
+}
+
+// One symbol bit by bit, with its match. Lengths 286 and 287 and distances 30 and 31 exist only in
+// fixed blocks here (dynamic headers declaring them were refused) and zlib refuses them.
+Step SlowStep(BitReader& in, const HuffmanCode& literals, const HuffmanCode& distances,
+              bool& ended) {
+  if (!in.Refill()) return Step::kRefused;
+  const int symbol = literals.DecodeSymbol(in);
+  if (symbol < 0 || symbol > 285) return Step::kRefused;
+  if (symbol == kEndOfBlock) {
+    ended = true;
+    return Step::kGoOn;
+  }
+  if (symbol > kEndOfBlock) {
+    in.Drop(kLengthExtraBits[symbol - 257]);
+    if (!TakeDistanceSlowly(in, distances)) return Step::kRefused;
+  }
+  return Step::kGoOn;
 }
 
 // Reads a dynamic block's header into the two codes. `complete` tells whether both codes are
@@ -313,40 +322,147 @@ bool SkipStored(BitReader& in) {
   return true;
 }
 
+// The walk of one stream, block by block, so that two streams can be walked in step.
+class RulesWalk {
+ public:
+  enum class State { kSymbols, kAccepted, kRefused };
+
+  RulesWalk(const uint8_t* data, size_t length) : in_(data, length) { Advance(); }
+
+  State state() const { return state_; }
+
+  // Walks the symbols until the block ends, then on to the next block that needs a walk.
+  void WalkBlock() {
+    // Local copies stay in registers; table reads could alias the members.
+    BitReader in = in_;
+    const HuffmanCode& literals = *literals_;
+    const HuffmanCode& distances = *distances_;
+    for (;;) {
+      const Step step = FastStep(in, literals, distances);
+      if (step == Step::kGoOn) continue;
+      if (!Settle(step, in)) return;
+    }
+  }
+
+  // Walks this stream and `other` symbol by symbol in turn: the processor then works on both at
+  // once instead of waiting for one stream's table reads. Returns when either leaves its block.
+  void WalkBlockWith(RulesWalk& other) {
+    blockEnded_ = other.blockEnded_ = false;
+    BitReader a = in_;
+    BitReader b = other.in_;
+    const HuffmanCode& literalsA = *literals_;
+    const HuffmanCode& distancesA = *distances_;
+    const HuffmanCode& literalsB = *other.literals_;
+    const HuffmanCode& distancesB = *other.distances_;
+    for (;;) {
+      const Step stepA = FastStep(a, literalsA, distancesA);
+      const Step stepB = FastStep(b, literalsB, distancesB);
+      if (stepA == Step::kGoOn && stepB == Step::kGoOn) continue;
+      // Both settled, so that neither symbol is lost; either may have left its block.
+      const bool stayA = Settle(stepA, a);
+      const bool stayB = other.Settle(stepB, b);
+      if (!stayA || !stayB) break;
+    }
+    // A walk that left its block advanced its own reader; the other one's goes back.
+    if (state_ == State::kSymbols && !blockEnded_) in_ = a;
+    if (other.state_ == State::kSymbols && !other.blockEnded_) other.in_ = b;
+  }
+
+ private:
+  // After a step that was not a plain one: takes the slow symbol. False when the walk left the
+  // block (ended: on to the next block; refused).
+  bool Settle(Step step, BitReader& in) {
+    if (step == Step::kGoOn) return true;
+    bool ended = false;
+    if (step == Step::kSlowSymbol) step = SlowStep(in, *literals_, *distances_, ended);
+    if (step == Step::kRefused) {
+      state_ = State::kRefused;
+      return false;
+    }
+    if (!ended) return true;
+    in_ = in;
+    blockEnded_ = true;
+    Advance();
+    return false;
+  }
+
+  // From a block's start: headers and stored blocks up to a block whose symbols need a walk, or
+  // the end of the data.
+  void Advance() {
+    for (;;) {
+      if (last_) {
+        state_ = in_.Overran() ? State::kRefused : State::kAccepted;
+        return;
+      }
+      if (!in_.Refill()) break;
+      last_ = in_.Take(1) != 0;
+      switch (in_.Take(2)) {
+        case 0:
+          if (!SkipStored(in_)) break;
+          continue;
+        case 1:
+          literals_ = &Fixed().literals;
+          distances_ = &Fixed().distances;
+          state_ = State::kSymbols;
+          return;
+        case 2: {
+          bool complete = false;
+          if (!ReadDynamicCodes(in_, dynamicLiterals_, dynamicDistances_, complete)) break;
+          // The decoder before has checked the last block's symbols against its codes; with
+          // both codes complete none of them can be one zlib refuses, and nothing follows.
+          if (last_ && complete) continue;
+          dynamicLiterals_.PrepareTable();
+          dynamicDistances_.PrepareTable();
+          literals_ = &dynamicLiterals_;
+          distances_ = &dynamicDistances_;
+          state_ = State::kSymbols;
+          return;
+        }
+        default:
+          break;
+      }
+      break;
+    }
+    state_ = State::kRefused;
+  }
+
+  BitReader in_;
+  HuffmanCode dynamicLiterals_;
+  HuffmanCode dynamicDistances_;
+  const HuffmanCode* literals_ = nullptr;
+  const HuffmanCode* distances_ = nullptr;
+  bool last_ = false;
+  bool blockEnded_ = false;
+  State state_ = State::kRefused;
+};
+
 }  // namespace
 
 bool MeetsZlibInflateRules(const uint8_t* data, size_t length) {
-  BitReader in(data, length);
-  HuffmanCode literals;
-  HuffmanCode distances;
-  for (bool last = false; !last;) {
-    if (!in.Refill()) return false;
-    last = in.Take(1) != 0;
-    bool ok = false;
-    switch (in.Take(2)) {
-      case 0:
-        ok = SkipStored(in);
-        break;
-      case 1:
-        ok = WalkSymbols(in, Fixed().literals, Fixed().distances);
-        break;
-      case 2: {
-        bool complete = false;
-        if (!ReadDynamicCodes(in, literals, distances, complete)) return false;
-        // The decoder before has checked the last block's symbols against its codes; with both
-        // codes complete none of them can be one zlib refuses, and nothing follows to be found.
-        if (last && complete) return !in.Overran();
-        literals.PrepareTable();
-        distances.PrepareTable();
-        ok = WalkSymbols(in, literals, distances);
-        break;
-      }
-      default:
-        return false;
+  RulesWalk walk(data, length);
+  while (walk.state() == RulesWalk::State::kSymbols) walk.WalkBlock();
+  return walk.state() == RulesWalk::State::kAccepted;
+}
+
+void MeetsZlibInflateRules(const uint8_t* dataA, size_t lengthA, const uint8_t* dataB,
+                           size_t lengthB, bool& meetsA, bool& meetsB) {
+  RulesWalk a(dataA, lengthA);
+  RulesWalk b(dataB, lengthB);
+  for (;;) {
+    const bool walkA = a.state() == RulesWalk::State::kSymbols;
+    const bool walkB = b.state() == RulesWalk::State::kSymbols;
+    if (walkA && walkB) {
+      a.WalkBlockWith(b);
+    } else if (walkA) {
+      a.WalkBlock();
+    } else if (walkB) {
+      b.WalkBlock();
+    } else {
+      break;
     }
-    if (!ok) return false;
   }
-  return !in.Overran();
+  meetsA = a.state() == RulesWalk::State::kAccepted;
+  meetsB = b.state() == RulesWalk::State::kAccepted;
 }
 
 }  // namespace ozr

@@ -20,4 +20,9 @@ namespace ozr {
 // the end of the data.
 bool MeetsZlibInflateRules(const uint8_t* data, size_t length);
 
+// The same for two streams at once, walked in step: the verdicts of two calls, in about the time
+// of one on a processor that would otherwise wait for each table read.
+void MeetsZlibInflateRules(const uint8_t* dataA, size_t lengthA, const uint8_t* dataB,
+                           size_t lengthB, bool& meetsA, bool& meetsB);
+
 }  // namespace ozr

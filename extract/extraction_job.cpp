@@ -9,8 +9,8 @@
 #include "base/failure.h"
 #include "base/texts.h"
 #include "codec/chunk_sum.h"
-#include "extract/entry_name.h"
 #include "extract/frame_pipeline.h"
+#include "platform/entry_name.h"
 
 namespace ozr {
 
@@ -74,13 +74,14 @@ class Job {
  public:
   Job(ArchiveSession& session, const std::u16string& destination,
       const std::atomic<bool>& abortRequested, ExtractionDialog& dialog, FileSystem& files,
-      const JobTuning& tuning)
+      const JobTuning& tuning, JobPurpose purpose)
       : session_(session),
         destination_(destination),
         abortRequested_(abortRequested),
         dialog_(dialog),
         files_(files),
         tuning_(tuning),
+        purpose_(purpose),
         encrypted_(session.header.encrypted()) {}
 
   JobOutcome Run() {
@@ -212,7 +213,7 @@ class Job {
   }
 
   EntryEnd ExtractPipedEntry(const CatalogEntry& entry, size_t piped) {
-    if (!IsSafeEntryName(entry.name, files_.Rules())) {
+    if (purpose_ == JobPurpose::kExtract && !IsSafeEntryName(entry.name, files_.Rules())) {
       return AskToStop(MessageCode::kUnsafeEntryName, entry.name) ? EntryEnd::kQuestionStop
                                                                   : EntryEnd::kUnsafeSkipped;
     }
@@ -321,6 +322,7 @@ class Job {
   ExtractionDialog& dialog_;
   FileSystem& files_;
   const JobTuning tuning_;
+  const JobPurpose purpose_;
   const bool encrypted_;
   std::optional<ArchiveKey> key_;
   std::optional<FramePipeline> pipeline_;
@@ -334,8 +336,8 @@ class Job {
 
 JobOutcome ExtractionJob(ArchiveSession& session, const std::u16string& destinationFolder,
                          const std::atomic<bool>& abortRequested, ExtractionDialog& dialog,
-                         FileSystem& files, const JobTuning& tuning) {
-  Job job(session, destinationFolder, abortRequested, dialog, files, tuning);
+                         FileSystem& files, const JobTuning& tuning, JobPurpose purpose) {
+  Job job(session, destinationFolder, abortRequested, dialog, files, tuning, purpose);
   return job.Run();
 }
 

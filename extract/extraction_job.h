@@ -39,11 +39,19 @@ struct JobTuning {
   bool speculate = true;
 };
 
+// What the job is for.
+enum class JobPurpose {
+  kExtract,  // write the entries; a name that is not safe is asked about and skipped
+  kTest,     // decode and check every entry, whatever its name, into a file system that writes
+             // nothing
+};
+
 // Runs one whole job on the calling thread. `destinationFolder` ends with a separator;
 // `abortRequested` is raised by another thread and tested once per frame. Ends by calling
 // dialog.SetBusy(false) on every path.
 JobOutcome ExtractionJob(ArchiveSession& session, const std::u16string& destinationFolder,
                          const std::atomic<bool>& abortRequested, ExtractionDialog& dialog,
-                         FileSystem& files, const JobTuning& tuning = {});
+                         FileSystem& files, const JobTuning& tuning = {},
+                         JobPurpose purpose = JobPurpose::kExtract);
 
 }  // namespace ozr

@@ -50,7 +50,10 @@ class FramePipeline {
   struct Shared;
   void WorkerLoop(int worker);
   bool ClaimAndRead(size_t& seq);  // with the lock held
+  bool Prepare(Slot& slot, int worker);
+  void Inflate(Slot& slot);
   void Decode(Slot& slot, int worker);
+  void DecodePair(Slot& a, Slot& b, int worker);
   void FreeHead();
 
   std::unique_ptr<Shared> shared_;

@@ -45,6 +45,29 @@ void FixCheckValue(std::vector<uint8_t>& stream) {
   for (size_t i = 0; i < 4; ++i) stream[at + i] = static_cast<uint8_t>(adler >> (24 - 8 * i));
 }
 
+// A valid stream of many small blocks (zlib's smallest memory level ends a block every 128
+// symbols), the neighbour of the fuzzed stream in the paired inflation.
+std::vector<uint8_t> ManyBlockStream() {
+  std::vector<uint8_t> text;
+  uint32_t state = 1;
+  while (text.size() < 8000) {
+    state = state * 1103515245u + 12345u;
+    const char* words[] = {"frame ", "block ", "symbol ", "walk ", "zlib ", "\n"};
+    for (const char* c = words[(state >> 16) % 6]; *c != 0; ++c) text.push_back(uint8_t(*c));
+  }
+  z_stream z{};
+  deflateInit2(&z, 6, Z_DEFLATED, 15, 1, Z_DEFAULT_STRATEGY);
+  std::vector<uint8_t> out(deflateBound(&z, text.size()));
+  z.next_in = text.data();
+  z.avail_in = static_cast<uInt>(text.size());
+  z.next_out = out.data();
+  z.avail_out = static_cast<uInt>(out.size());
+  deflate(&z, Z_FINISH);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -81,6 +104,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       Check(produced == referenceLength &&
                 std::equal(out.begin(), out.begin() + produced, reference.begin()),
             "every inflater produces the bytes uncompress produces");
+    }
+  }
+
+  // Paired with itself and with a valid stream of many blocks, on either side: the walks in step
+  // must give each stream its own verdict and bytes.
+  static const std::vector<uint8_t> other = ManyBlockStream();
+  const std::vector<uint8_t>* sides[][2] = {
+      {&stream, &stream}, {&stream, &other}, {&other, &stream}};
+  for (const auto& side : sides) {
+    std::vector<uint8_t> out[2] = {std::vector<uint8_t>(kLimit), std::vector<uint8_t>(kLimit)};
+    ozr::InflateTask tasks[2];
+    for (int i = 0; i < 2; ++i) {
+      tasks[i] = {side[i]->data(), static_cast<uint32_t>(side[i]->size()), out[i].data(), kLimit,
+                  false};
+    }
+    ozr::InflateFramePair(tasks[0], tasks[1]);
+    for (int i = 0; i < 2; ++i) {
+      const bool mine = side[i] == &stream;
+      Check(tasks[i].ok == (mine ? accepted : true), "paired inflation keeps each verdict");
+      if (mine && accepted) {
+        Check(tasks[i].outputLength == referenceLength &&
+                  std::equal(out[i].begin(), out[i].begin() + referenceLength, reference.begin()),
+              "paired inflation keeps each stream's bytes");
+      }
     }
   }
   return 0;

@@ -153,6 +153,13 @@ int main(int argc, char** argv) {
   const Data truncated = ozr::testing::WriteArchiveToMemory({{u"t", MixedContent(100, 8), {}}},
                                                             ozr::testing::PlainOptions());
   Save(root / "open_archive", "short-file", Data(truncated.end() - 7, truncated.end()));
+  // A signed program with an archive the signer padded (the stored 4-byte entry makes it 121
+  // bytes long): the certificate table lookup from raw bytes.
+  ozr::testing::CraftedOptions storedOnly = ozr::testing::PlainOptions();
+  storedOnly.compressionLevel = 0;
+  Save(root / "open_archive", "signed-padded",
+       ozr::testing::Signed(ozr::testing::WriteArchiveToMemory(
+           {{u"s", ozr::testing::Bytes("sign"), {}}}, storedOnly, ozr::testing::PeImage())));
 
   const auto seeds = ArchiveSeeds();
   for (const ArchiveSeed& seed : seeds) {

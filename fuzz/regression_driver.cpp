@@ -29,10 +29,10 @@ int main(int argc, char** argv) {
     const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
                                      std::istreambuf_iterator<char>());
     if (!in.good() && !in.eof()) {
-      std::fprintf(stderr, "cannot read %s\n", path.c_str());
+      std::fprintf(stderr, "cannot read %s\n", path.string().c_str());
       return 1;
     }
-    std::fprintf(stderr, "%s\n", path.filename().c_str());
+    std::fprintf(stderr, "%s\n", path.filename().string().c_str());
     LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
   }
   std::printf("%zu inputs replayed\n", inputs.size());

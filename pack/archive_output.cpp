@@ -41,6 +41,14 @@ void WriteDirectory(ArchiveOutput& out, const std::vector<EntryRecord>& records,
   out.Write(directory.data(), directory.size());
 }
 
+void WriteEndFiller(ArchiveOutput& out, uint32_t alignment) {
+  if (alignment <= 1) return;
+  const auto over = static_cast<uint32_t>((out.position() + kTrailerSize) % alignment);
+  if (over == 0) return;
+  const std::vector<uint8_t> filler(alignment - over, 0);
+  out.Write(filler.data(), filler.size());
+}
+
 void WriteTrailer(ArchiveOutput& out, uint64_t headerAt, uint64_t directoryAt) {
   const uint64_t end = out.position() + kTrailerSize;
   if (end - headerAt > UINT32_MAX || end - directoryAt > UINT32_MAX) {

@@ -37,6 +37,11 @@ void WriteHeaderBlock(ArchiveOutput& out, const ArchiveHeader& header,
 void WriteDirectory(ArchiveOutput& out, const std::vector<EntryRecord>& records,
                     const std::vector<PackEntry>& entries);
 
+// Zero bytes that make the trailer written next end at a multiple of `alignment` (nothing when it
+// is 0 or 1). Signers pad a file to a multiple of 8 in front of its certificate table; an archive
+// that already ends there is signed without padding behind its trailer.
+void WriteEndFiller(ArchiveOutput& out, uint32_t alignment);
+
 // The trailer of an archive whose header block and directory start at `headerAt` and
 // `directoryAt`; it ends the archive. Throws "Каталог архива не помещается…" when a distance does
 // not fit its 32 bits.

@@ -1,26 +1,28 @@
 // Writes the data area entry by entry, then the directory, the header block and the trailer.
-// Each frame holds one complete zlib stream of at most a ChunkBuffer of content. Encrypted entries
-// form one CBC chain: every frame but the last is padded with zeros to whole blocks (behind the
-// zlib stream, where the reader ignores them), and only the last frame carries PKCS#5 padding.
+// Each frame holds one complete zlib stream of at most a ChunkBuffer of content, compressed ahead
+// on other threads (see frame_compressor.h) while this one reads the sources and encrypts and
+// writes the frames in order. Encrypted entries form one CBC chain: every frame but the last is
+// padded with zeros to whole blocks (behind the zlib stream, where the reader ignores them), and
+// only the last frame carries PKCS#5 padding.
 #include "pack/archive_writer.h"
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <optional>
 
 #include "archive/records.h"
 #include "base/failure.h"
+#include "base/little_endian.h"
 #include "codec/archive_key.h"
 #include "codec/chunk_sum.h"
 #include "pack/archive_output.h"
-#include "pack/frame_writer.h"
+#include "pack/frame_compressor.h"
+#include "platform/threads.h"
 
 namespace ozr {
 
 namespace {
-
-// Input bytes that zlib always turns into one deflate block: fewer than its 32767 symbols.
-constexpr uint32_t kOneBlockInput = 32000;
 
 void Check(bool ok, MessageCode code, std::u16string_view argument = {}) {
   if (!ok) throw Failure(code, argument);
@@ -82,18 +84,14 @@ class ArchiveWriter {
         out_(out, start),
         progress_(progress),
         key_(options.encrypted ? std::optional<ArchiveKey>(DeriveArchiveKey(options.password))
-                               : std::nullopt),
-        frames_(options.compressionLevel, key_ ? &*key_ : nullptr),
-        window_(kChunkBufferSize) {}
+                               : std::nullopt) {}
 
   PackResult Write(const std::vector<PackEntry>& entries) {
     Check(entries.size() <= UINT32_MAX, MessageCode::kPackDirectoryTooLarge);
     for (const PackEntry& entry : entries) {
       Check(entry.name.size() <= kMaxNameLength, MessageCode::kPackNameTooLong, entry.name);
     }
-    std::vector<EntryRecord> records;
-    records.reserve(entries.size());
-    for (const PackEntry& entry : entries) records.push_back(WriteEntry(entry));
+    const std::vector<EntryRecord> records = WriteData(entries);
 
     const uint64_t directoryAt = out_.position();
     WriteDirectory(out_, records, entries);
@@ -104,64 +102,116 @@ class ArchiveWriter {
     header_.titleLength = static_cast<uint32_t>(options_.title.size());
     header_.notEncrypted = options_.encrypted ? 0 : 1;
     WriteHeaderBlock(out_, header_, options_.comment, options_.title);
+    WriteEndFiller(out_, options_.endAlignment);
     WriteTrailer(out_, headerAt, directoryAt);
     return {header_.totalUnpackedSize, header_.totalPackedSize, out_.position()};
   }
 
  private:
-  EntryRecord WriteEntry(const PackEntry& entry) {
-    EntrySource source(entry, files_);
-    Check(source.size() != 0, MessageCode::kPackEmptyEntry, entry.name);
-    EntryRecord record;
-    record.unpackedSize = source.size();
-    record.nameLength = static_cast<uint32_t>(entry.name.size());
-    uint64_t remaining = source.size();
-    uint32_t buffered = 0;
-    uint32_t outputSum = 0;
-    while (remaining != 0) {
-      const auto wanted = static_cast<uint32_t>(std::min<uint64_t>(kChunkBufferSize, remaining));
-      if (buffered < wanted) {
-        source.Read(window_.data() + buffered, wanted - buffered);
-        buffered = wanted;
+  // Reads the entries' content in pieces of a ChunkBuffer, entry after entry.
+  class Reader {
+   public:
+    Reader(const std::vector<PackEntry>& entries, FileSystem* files,
+           std::vector<EntryRecord>& records)
+        : entries_(entries), files_(files), records_(records) {}
+
+    bool Done() const { return failed_ || entry_ >= entries_.size(); }
+    size_t entry() const { return entry_; }
+
+    // The next piece, or the failure met reading it; nothing is read after a failure.
+    ContentPiece Next() {
+      ContentPiece piece;
+      try {
+        const PackEntry& entry = entries_[entry_];
+        if (!source_) {
+          source_ = std::make_unique<EntrySource>(entry, files_);
+          // A file that became empty since it was chosen is named by its path, like one that
+          // was empty.
+          Check(source_->size() != 0, MessageCode::kPackEmptyEntry,
+                entry.sourcePath.empty() ? entry.name : entry.sourcePath);
+          left_ = source_->size();
+          records_[entry_].unpackedSize = left_;
+          records_[entry_].nameLength = static_cast<uint32_t>(entry.name.size());
+        }
+        piece.bytes.resize(static_cast<size_t>(std::min<uint64_t>(kChunkBufferSize, left_)));
+        source_->Read(piece.bytes.data(), piece.bytes.size());
+        left_ -= piece.bytes.size();
+      } catch (const Failure& failure) {
+        piece.failure = failure;
+        failed_ = true;
+        return piece;
       }
-      const uint32_t taken = WriteFrame(wanted, remaining, record.packedSize);
-      outputSum = ChunkSumUpdate(outputSum, window_.data(), static_cast<int32_t>(taken));
-      std::memmove(window_.data(), window_.data() + taken, buffered - taken);
-      buffered -= taken;
-      remaining -= taken;
-      packedContent_ += taken;
-      if (progress_) progress_(packedContent_);
+      piece.lastOfEntry = left_ == 0;
+      if (piece.lastOfEntry) {
+        source_.reset();
+        ++entry_;
+      }
+      return piece;
     }
-    record.entrySum = outputSum;
-    header_.totalUnpackedSize += record.unpackedSize;
-    header_.totalPackedSize += record.packedSize;
-    return record;
+
+   private:
+    const std::vector<PackEntry>& entries_;
+    FileSystem* files_;
+    std::vector<EntryRecord>& records_;
+    size_t entry_ = 0;
+    std::unique_ptr<EntrySource> source_;
+    uint64_t left_ = 0;
+    bool failed_ = false;
+  };
+
+  // The entries' frames. Sources are read ahead while earlier pieces are compressed; a failure to
+  // read one is reported when its turn comes, after everything before it was written.
+  std::vector<EntryRecord> WriteData(const std::vector<PackEntry>& entries) {
+    FrameRules rules;
+    rules.level = options_.compressionLevel;
+    rules.encrypted = key_.has_value();
+    PieceCompressor compressor(rules, options_.threads > 0 ? options_.threads : ProcessorCount());
+    std::vector<EntryRecord> records(entries.size());
+    std::deque<size_t> pieceEntries;  // the entry of each piece given and not yet taken
+    Reader reader(entries, files_, records);
+    for (;;) {
+      while (compressor.HasRoom() && !reader.Done()) {
+        pieceEntries.push_back(reader.entry());
+        compressor.Give(reader.Next());
+      }
+      if (compressor.Empty()) break;
+      ContentPiece piece;
+      std::vector<PlainFrame> frames = compressor.Take(piece);
+      EntryRecord& record = records[pieceEntries.front()];
+      pieceEntries.pop_front();
+      // The entry's checksum is chained frame by frame, as the reader chains it.
+      const uint8_t* content = piece.bytes.data();
+      for (PlainFrame& frame : frames) {
+        record.entrySum =
+            ChunkSumUpdate(record.entrySum, content, static_cast<int32_t>(frame.contentLength));
+        content += frame.contentLength;
+        record.packedSize += Emit(frame);
+        packedContent_ += frame.contentLength;
+        if (progress_) progress_(packedContent_);
+      }
+      if (piece.lastOfEntry) {
+        header_.totalUnpackedSize += record.unpackedSize;
+        header_.totalPackedSize += record.packedSize;
+      }
+    }
+    return records;
   }
 
-  // Writes one frame of the first `available` window bytes, taking fewer when the payload would
-  // not fit a ChunkBuffer. Returns the count of content bytes the frame holds.
-  uint32_t WriteFrame(uint32_t available, uint64_t remaining, uint64_t& packedSize) {
-    uint32_t take = available;
-    for (;;) {
-      const bool final = take == remaining;
-      const uint32_t length = frames_.Compress(window_.data(), take);
-      // A frame of one deflate block is the fastest to read (it needs no second pass to prove
-      // that it decodes as zlib decodes it). zlib ends a block after 32767 symbols, so a frame
-      // that came out as several is made again from fewer bytes, down to a size that fits one.
-      if (options_.compressionLevel > 0 && take > kOneBlockInput &&
-          !frames_.IsSingleBlock(length)) {
-        take = std::max(kOneBlockInput, take / 2);
-        continue;
-      }
-      const uint32_t stored = frames_.StoredLength(length, final);
-      if (stored <= kChunkBufferSize) {
-        packedSize += frames_.Emit(length, final, out_);
-        return take;
-      }
-      // Too big even though compressed: take fewer bytes so the payload shrinks by the excess.
-      Check(take > 1, MessageCode::kPackCompressFailed);
-      take -= std::min(take - 1, stored - kChunkBufferSize + 64);
+  // Encrypts and writes one frame; returns the bytes it takes in the archive.
+  uint64_t Emit(PlainFrame& frame) {
+    uint32_t stored = frame.length;
+    if (key_) {
+      Check(key_->Encrypt(frame.payload.data(), stored, static_cast<uint32_t>(frame.payload.size()),
+                          frame.final),
+            MessageCode::kPackEncryptFailed);
     }
+    uint8_t field[4];
+    StoreU32(field, stored);
+    out_.Write(field, sizeof field);
+    out_.Write(frame.payload.data(), stored);
+    StoreU32(field, frame.payloadSum);
+    out_.Write(field, sizeof field);
+    return stored + kFrameOverhead;
   }
 
   const PackOptions& options_;
@@ -169,8 +219,6 @@ class ArchiveWriter {
   ArchiveOutput out_;
   const PackProgress& progress_;
   std::optional<ArchiveKey> key_;
-  FrameWriter frames_;
-  std::vector<uint8_t> window_;
   ArchiveHeader header_;
   uint64_t packedContent_ = 0;
 };

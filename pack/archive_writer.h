@@ -1,5 +1,6 @@
-// The writer of archives: entries from memory or files, compressed frame by frame, optionally
-// encrypted, with the directory, header block and trailer the reader counts back from the end.
+// The writer of archives: entries from memory or files, compressed frame by frame (libdeflate, on
+// every processor), optionally encrypted, with the directory, header block and trailer the reader
+// counts back from the end.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +24,11 @@ struct PackOptions {
   uint16_t compressionLevel = 6;
   bool encrypted = false;   // every payload encrypted with `password`
   std::u16string password;  // 1 to 16 units when encrypted
+  // Threads that compress; 0: one per processor. The archive's bytes are the same for any number.
+  int threads = 0;
+  // Above 1: zero filler in front of the trailer, so that the output ends at a multiple of it
+  // (counted from the start of `out`, prefix included). Readers never reach the filler.
+  uint32_t endAlignment = 0;
 };
 
 struct PackResult {

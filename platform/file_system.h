@@ -79,7 +79,7 @@ class FileSystem {
   // Creates one folder whose parent exists, confined to `within` as above.
   virtual Made MakeDirectory(const std::u16string& path, const std::u16string& within) = 0;
   // The path of an entry name ("\"-separated levels) inside `folder`, which ends with a separator.
-  // Never shortened.
+  // Never cut short; on Windows each level loses its trailing dots and spaces (WindowsEntryPath).
   virtual std::u16string JoinEntryPath(const std::u16string& folder,
                                        const std::u16string& entryName) const = 0;
   virtual NameRules Rules() const = 0;

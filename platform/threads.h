@@ -68,4 +68,7 @@ class Thread {
   std::unique_ptr<Native> native_;
 };
 
+// The number of processors the program may run on; at least 1.
+int ProcessorCount();
+
 }  // namespace ozr

@@ -1,4 +1,5 @@
 // Threads through the standard library.
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <system_error>
@@ -45,5 +46,7 @@ bool Thread::Start() {
 void Thread::Join() {
   if (native_ && native_->thread.joinable()) native_->thread.join();
 }
+
+int ProcessorCount() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
 
 }  // namespace ozr

@@ -55,4 +55,10 @@ void Thread::Join() {
   native_->handle = nullptr;
 }
 
+int ProcessorCount() {
+  SYSTEM_INFO info;
+  GetSystemInfo(&info);
+  return info.dwNumberOfProcessors > 0 ? static_cast<int>(info.dwNumberOfProcessors) : 1;
+}
+
 }  // namespace ozr

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/entry_name.h"
 #include "platform/file_system.h"
 
 namespace ozr {
@@ -319,7 +320,7 @@ class Win32FileSystem final : public FileSystem {
 
   std::u16string JoinEntryPath(const std::u16string& folder,
                                const std::u16string& entryName) const override {
-    return folder + entryName;
+    return WindowsEntryPath(folder, entryName);
   }
 
   NameRules Rules() const override { return NameRules::kWindows; }

@@ -312,5 +312,38 @@ TEST(OpenArchive, SizesThatMeetTheTotalsOnlyByWrapAroundAreRefused) {
   EXPECT_EQ(o.view.items.size(), 1u);
 }
 
+// The archive of a stored n-byte entry "f" is n + 117 bytes long, so n picks how many zero bytes a
+// signer pads with; the trailer's own last bytes are zero as well (directoryDistance < 2^24).
+TEST(OpenArchive, SignedExecutableIsReadAsIfItEndedWhereItsArchiveDoes) {
+  const struct {
+    size_t n;
+    uint64_t end;  // the archive's end: 0x400 bytes of program, then the archive
+  } cases[] = {{3, 1144}, {4, 1145}, {10, 1151}};
+  for (const auto& c : cases) {
+    testing::CraftedOptions options = testing::PlainOptions();
+    options.compressionLevel = 0;
+    const std::vector<uint8_t> content(c.n, 'c');
+    const auto archive =
+        testing::WriteArchiveToMemory({{u"f", content, {}}}, options, testing::PeImage());
+    Opened bare;
+    Open(archive, bare);
+    ASSERT_FALSE(bare.threw) << c.n;
+    Opened o;
+    Open(testing::Signed(archive), o);
+    ASSERT_FALSE(o.threw) << c.n;
+    EXPECT_EQ(o.session.fileSize, c.end) << c.n;
+    EXPECT_EQ(o.session.file->Size(), c.end) << c.n;
+    EXPECT_EQ(o.view.calls, bare.view.calls) << c.n;
+    EXPECT_EQ(testing::DecodeEntry(o.session, 0, u""), content) << c.n;
+
+    // A table that no longer ends the file is no signature: the file is read from its end.
+    auto unsound = testing::Signed(archive);
+    unsound.push_back(0);
+    Opened failed;
+    Open(unsound, failed);
+    EXPECT_EQ(failed.failure, text::kArchiveReadFailed) << c.n;
+  }
+}
+
 }  // namespace
 }  // namespace ozr

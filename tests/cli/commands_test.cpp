@@ -58,10 +58,10 @@ TEST(Commands, CtrlCDuringExtractRemovesThePartialFile) {
 
 TEST(Commands, ListShowsHostileTextsOneLineEachWithoutControlCharacters) {
   TempFolder t;
-  testing::CraftedOptions options = testing::PlainOptions(u"Заголовок\x1b]0;чужой\x07");
-  options.comment = u"строка 1\r\nстрока 2\x1b[2J";
+  testing::CraftedOptions options = testing::PlainOptions(u"Заголовок\x1b]0;чужой\x07\u202E");
+  options.comment = u"строка 1\r\nстрока 2\x1b[2J\u2066";
   const std::vector<PackEntry> entries = {{u"a\nb.txt", testing::Bytes("x"), {}},
-                                          {u"c\rd.txt", testing::Bytes("y"), {}}};
+                                          {u"invoice\u202Efdp.exe", testing::Bytes("y"), {}}};
   testing::WriteFile(t.path() / "h.ozr", testing::WriteArchiveToMemory(entries, options));
   Arguments arguments;
   arguments.command = Command::kList;
@@ -71,13 +71,47 @@ TEST(Commands, ListShowsHostileTextsOneLineEachWithoutControlCharacters) {
   const auto files = NativeFileSystem();
   ASSERT_EQ(RunList(arguments, console, *files), kExitSuccess) << ToUtf8(console.err);
   EXPECT_EQ(console.out,
-            u"Заголовок\uFFFD]0;чужой\uFFFD\n"
-            u"строка 1\nстрока 2\uFFFD[2J\n"
-            u"В архиве файлов: 2, размер в архиве: 34 байт, исходный: 2 байт\n"
+            u"Заголовок\uFFFD]0;чужой\uFFFD\uFFFD\n"
+            u"строка 1\nстрока 2\uFFFD[2J\uFFFD\n"
+            u"В архиве файлов: 2, размер в архиве: 40 байт, исходный: 2 байт\n"
             u"Степень сжатия: 6\n"
-            u"0\ta\uFFFDb.txt; размер в архиве: 17 байт, исходный: 1 байт\n"
-            u"1\tc\uFFFDd.txt; размер в архиве: 17 байт, исходный: 1 байт\n");
+            u"0\ta\uFFFDb.txt; размер в архиве: 20 байт, исходный: 1 байт\n"
+            u"1\tinvoice\uFFFDfdp.exe; размер в архиве: 20 байт, исходный: 1 байт\n");
   EXPECT_EQ(console.err, u"");
+}
+
+TEST(Commands, PackSfxDropsTheStubsSignatureAndEndsAtAMultipleOf8) {
+  TempFolder t;
+  std::vector<uint8_t> program = testing::PeImage();
+  program.resize(0x405, 0x90);
+  program[0xD8] = 0x5A;                                        // CheckSum
+  const std::vector<uint8_t> stub = testing::Signed(program);  // its table at 0x408
+  testing::WriteFile(t.path() / "stub.exe", stub);
+  testing::WriteFile(t.path() / "a.txt", testing::Bytes("abc"));
+  Arguments arguments;
+  arguments.command = Command::kPack;
+  arguments.output = PathText(t.path() / "s.exe");
+  arguments.inputs = {PathText(t.path() / "a.txt")};
+  arguments.sfx = true;
+  arguments.stub = PathText(t.path() / "stub.exe");
+  arguments.quiet = true;
+  FakeConsole console;
+  const std::atomic<bool> interrupted{false};
+  const auto files = NativeFileSystem();
+  ASSERT_EQ(RunPack(arguments, console, *files, u"", interrupted), kExitSuccess);
+  EXPECT_EQ(console.err, u"Подпись распаковщика " + *arguments.stub +
+                             u" удалена: архив за ним сделал бы её недействительной. Подпишите "
+                             u"готовый файл.\n");
+  const std::vector<uint8_t> written = testing::ReadFile(t.path() / "s.exe");
+  std::vector<uint8_t> unsignedStub(stub.begin(), stub.begin() + 0x408);
+  std::fill_n(unsignedStub.begin() + 0xD8, 4, 0);   // CheckSum
+  std::fill_n(unsignedStub.begin() + 0x118, 8, 0);  // security entry
+  ASSERT_GT(written.size(), 0x408u);
+  EXPECT_EQ(std::vector<uint8_t>(written.begin(), written.begin() + 0x408), unsignedStub);
+  EXPECT_EQ(written.size() % 8, 0u);
+  ArchiveSession session;
+  testing::OpenFromMemory(written, session);
+  EXPECT_EQ(session.DataAreaPosition(), 0x408u) << "the archive right behind the stub";
 }
 
 }  // namespace

@@ -108,6 +108,22 @@ TEST(CollectSources, RefusesWhatTheArchiveCannotHoldFaithfully) {
 #endif
 }
 
+TEST(CollectSources, RefusesNamesTheUnpackerWouldRefuseOrChangeOnWindows) {
+  TempFolder t;
+  // Each under a folder of its own, which is the input; the message names the file.
+  std::vector<fs::path> cases = {fs::path(u"bidi") / u"invoice\u202Efdp.exe"};
+#ifndef _WIN32  // names Windows itself cannot create
+  cases.insert(cases.end(), {fs::path("colon") / "12:30.log", fs::path("device") / "con.txt",
+                             fs::path("dot") / "report.txt.", fs::path("space") / "docs " / "a"});
+#endif
+  for (const fs::path& relative : cases) {
+    Put(t.path() / relative, 1);
+    EXPECT_EQ(FailureOf({Text(t.path() / *relative.begin())}),
+              FillIn(text::kNameRefusedOnWindows, Text(t.path() / relative)))
+        << relative;
+  }
+}
+
 #ifndef _WIN32
 TEST(CollectSources, LinksToFilesAreFollowedOtherSpecialFilesLeftOut) {
   TempFolder t;

@@ -286,22 +286,44 @@ def test_selected_entries(ozr, craft, box):
 
 
 def test_unsafe_names(ozr, craft, box):
-    hostile = ["..\\escape1.txt", "a\\..\\..\\escape2.txt", "/tmp/escape3.txt",
-               "C:\\escape4.txt", "a/../../escape5.txt", "x\\..\\..\\..\\..\\escape6.txt"]
+    # name -> as the messages show it
+    hostile = {n: n for n in ["..\\escape1.txt", "a\\..\\..\\escape2.txt", "/tmp/escape3.txt",
+                              "C:\\escape4.txt", "a/../../escape5.txt",
+                              "x\\..\\..\\..\\..\\escape6.txt"]}
+    hostile["invoice\u202efdp.exe"] = "invoice\ufffdfdp.exe"
+    hostile["..\\a\nВыбранные файлы успешно распакованы."] = \
+        "..\\a\ufffdВыбранные файлы успешно распакованы."
     args = ["hostile.ozr", "ok.txt=fine", "\\rooted.txt=inside"] + [f"{n}=bad" for n in hostile]
     expect(craft.run(args, box), 0)
     os.makedirs(os.path.join(box, "deep", "er"))
     result = ozr.run(["extract", os.path.join("..", "..", "hostile.ozr"), "-o", "out"],
                      os.path.join(box, "deep", "er"))
     refused = "".join(f"Недопустимое имя файла в архиве: {n}.\nПрервать распаковку? нет\n"
-                      for n in hostile)
+                      for n in hostile.values())
     expect(result, 1, SUCCESS, refused)
     check(files_under(box) == ["deep/er/out/ok.txt", "deep/er/out/rooted.txt", "hostile.ozr"],
           f"files outside the folder: {files_under(box)}")
     check(not os.path.exists("/tmp/escape3.txt") or read("/tmp/escape3.txt") != b"bad",
           "an absolute name was written")
-    # test reports them the same way and fails
-    expect(ozr.run(["test", "hostile.ozr", "-q"], box), 1, "", refused)
+    # test checks every entry, reports the names apart and does not call the archive sound
+    reported = "".join(f"Недопустимое имя файла в архиве: {n}.\n" for n in hostile.values())
+    expect(ozr.run(["test", "hostile.ozr"], box), 1, "", reported)
+    expect(craft.run(["damaged.ozr", "..\\bad.txt=" + "x" * 100, "ok.txt=fine"], box), 0)
+    flip(os.path.join(box, "damaged.ozr"), 6)
+    expect(ozr.run(["test", "damaged.ozr"], box), 1, "",
+           "Недопустимое имя файла в архиве: ..\\bad.txt.\n"
+           "Введен неверный пароль (контрольные суммы не совпали).\n")
+
+
+def test_trailing_dots_and_spaces(ozr, craft, box):
+    names = ["x \\f.txt", "z..\\h.txt", "w \\v \\u.txt", "after.txt"]
+    expect(craft.run(["t.ozr"] + [f"{n}=data" for n in names], box), 0)
+    expect(ozr.run(["extract", "t.ozr", "-o", "out"], box), 0, SUCCESS, "")
+    # Windows programs could not open a level that ends in a dot or a space; Linux keeps names.
+    written = ["after.txt", "w/v/u.txt", "x/f.txt", "z/h.txt"] if ozr.windows else \
+        ["after.txt", "w /v /u.txt", "x /f.txt", "z../h.txt"]
+    check(files_under(os.path.join(box, "out")) == written,
+          f"written: {files_under(os.path.join(box, 'out'))}")
 
 
 def test_links_in_the_folder(ozr, craft, box):
@@ -341,7 +363,7 @@ def test_pack_edges(ozr, craft, box):
     check(set(result.err.splitlines()) == warnings and len(result.err.splitlines()) == 2,
           "warnings", result)
     listed = ozr.run(["list", "a.ozr"], box)
-    check(listed.out.split("\n")[3:] == ["src\\full.txt; размер в архиве: 17 байт, "
+    check(listed.out.split("\n")[3:] == ["src\\full.txt; размер в архиве: 20 байт, "
                                          "исходный: 1 байт", ""], "entries", listed)
     # nothing to pack: no archive; a failed pack keeps the file it would have replaced
     write(os.path.join(box, "a.ozr"), b"old")
@@ -362,6 +384,21 @@ def test_pack_edges(ozr, craft, box):
     expect(ozr.run(["pack", os.path.join("src", "self.ozr"), "src", "-q"], box), 0, "", None)
     listed = ozr.run(["list", os.path.join("src", "self.ozr")], box)
     check("self.ozr;" not in listed.out, "the archive packed itself", listed)
+
+
+def test_pack_names_the_folder_it_cannot_read(ozr, craft, box):
+    if ozr.windows:
+        return
+    write(os.path.join(box, "src", "a.txt"), b"a")
+    write(os.path.join(box, "src", "sub", "b.txt"), b"b")
+    os.chmod(os.path.join(box, "src", "sub"), 0)
+    # root reads every folder, except from a user namespace of its own
+    namespace = ["unshare", "--user"] if os.geteuid() == 0 else []
+    done = subprocess.run(namespace + ozr.command(["pack", "a.ozr", "src"]), cwd=box,
+                          capture_output=True, timeout=120)
+    os.chmod(os.path.join(box, "src", "sub"), 0o755)
+    result = Result(done.returncode, done.stdout.decode(), done.stderr.decode())
+    expect(result, 1, "", "Не удалось прочитать файл src/sub.\n")
 
 
 def test_sfx(ozr, craft, box):
@@ -439,8 +476,9 @@ def test_killed_while_writing(ozr, craft, box):
 
 
 SUITE = [test_usage_and_help, test_round_trips, test_passwords, test_damaged_archives,
-         test_overwrite, test_selected_entries, test_unsafe_names, test_links_in_the_folder,
-         test_question_stops_without_terminal, test_pack_edges, test_sfx, test_killed_while_writing]
+         test_overwrite, test_selected_entries, test_unsafe_names, test_trailing_dots_and_spaces,
+         test_links_in_the_folder, test_question_stops_without_terminal, test_pack_edges,
+         test_pack_names_the_folder_it_cannot_read, test_sfx, test_killed_while_writing]
 
 
 # --- POSIX builds only: paths as bytes ---------------------------------------------------------
@@ -576,6 +614,50 @@ def test_cross(linux, windows, unpacker, box):
         expect(windows.run(["test", "sfx.exe"], box), 0, TESTED, "")
 
 
+def sign(unsigned, signed, box):
+    """Signs as a publisher would, with a throw-away self-signed certificate made on first use.
+    The certificate chains to no trusted root, so it is given to verify as its own CA: verify then
+    checks the signature and that the file's digest matches the signed one."""
+    key, cert = os.path.join(box, "key.pem"), os.path.join(box, "cert.pem")
+    if not os.path.exists(cert):
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                        "-subj", "/CN=ozr test publisher", "-keyout", key, "-out", cert],
+                       check=True, capture_output=True)
+    subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-in", unsigned,
+                    "-out", signed], check=True, capture_output=True)
+    verified = subprocess.run(["osslsigncode", "verify", "-CAfile", cert, "-in", signed],
+                              capture_output=True, text=True)
+    check(verified.returncode == 0 and "Signature verification: ok" in verified.stdout,
+          f"{signed}: verify\n{verified.stdout}{verified.stderr}")
+
+
+def test_signed(linux, windows, unpacker, box):
+    make_tree(os.path.join(box, "src"))
+    expect(linux.run(["pack", "sfx.exe", "src", "--sfx", "--stub", unpacker, "-p", PASSWORD,
+                      "-q"], box), 0, "", "")
+    check(os.path.getsize(os.path.join(box, "sfx.exe")) % 8 == 0, "sfx length")
+    # Another writer: an archive appended by plain concatenation, of a length the signer pads.
+    # A stored entry of n bytes makes the archive n bytes longer than one of 0 bytes would be.
+    write(os.path.join(box, "one", "x.txt"), b"x")
+    expect(linux.run(["pack", "x.ozr", "one", "-l", "0", "--title", "T", "-q"], box), 0, "", "")
+    length = len(read(unpacker)) + os.path.getsize(os.path.join(box, "x.ozr"))
+    n = 1 + (5 - length) % 8  # the file's length becomes 5 above a multiple of 8
+    write(os.path.join(box, "odd", "x.txt"), b"x" * n)
+    expect(linux.run(["pack", "odd.ozr", "odd", "-l", "0", "--title", "T", "-q"], box), 0, "", "")
+    write(os.path.join(box, "odd.exe"), read(unpacker) + read(os.path.join(box, "odd.ozr")))
+    check(os.path.getsize(os.path.join(box, "odd.exe")) % 8 == 5, "odd length")
+    for name, source, password in (("sfx", "src", ["-p", PASSWORD]), ("odd", "odd", [])):
+        sign(os.path.join(box, f"{name}.exe"), os.path.join(box, f"{name}-signed.exe"), box)
+        listed = linux.run(["list", f"{name}.exe"], box)
+        expect(listed, 0, err="")
+        for tool in (linux, windows):
+            tag = f"{name}-{'w' if tool.windows else 'l'}"
+            expect(tool.run(["list", f"{name}-signed.exe"], box), 0, listed.out, "")
+            expect(tool.run(["extract", f"{name}-signed.exe", "-o", tag] + password, box), 0,
+                   SUCCESS, "")
+            same_tree(os.path.join(box, source), os.path.join(box, tag, source))
+
+
 # --- running -----------------------------------------------------------------------------------
 
 class WineSession:
@@ -637,7 +719,8 @@ def run_suite(options):
         linux, windows = Tool(options.cross[0]), Tool(options.cross[1], options.wine)
         unpacker = os.path.abspath(options.unpacker) \
             if options.unpacker and os.path.exists(options.unpacker) else None
-        return run_all([test_cross], lambda t, box: t(linux, windows, unpacker, box))
+        tests = [test_cross] + ([test_signed] if unpacker else [])
+        return run_all(tests, lambda t, box: t(linux, windows, unpacker, box))
     ozr, craft = Tool(options.ozr, options.wine), Tool(options.craft, options.wine)
     tests = SUITE + ([] if ozr.windows else POSIX_SUITE)
     return run_all(tests, lambda t, box: t(ozr, craft, box))

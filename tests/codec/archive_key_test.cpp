@@ -79,6 +79,28 @@ TEST(ArchiveKey, ChainingRunsAcrossCallsAndRestartsAfterFinal) {
     EXPECT_EQ(x + y + z, 100u);
     EXPECT_EQ(std::vector<uint8_t>(copy.begin(), copy.begin() + 100), plain);
   }
+
+  // Each frame on its own, from the last cipher block of the frame before, in any order: what
+  // the decoding threads do.
+  const auto frames = decryptor.NewFrameDecryptor();
+  ASSERT_NE(frames, nullptr);
+  const uint8_t zeros[16] = {};
+  struct Frame {
+    uint32_t at, length;
+    bool final;
+    const uint8_t* chain;
+  } order[] = {{80, 32, true, stream.data() + 64},
+               {0, 48, false, zeros},
+               {48, 32, false, stream.data() + 32}};
+  auto copy = stream;
+  uint32_t total = 0;
+  for (const Frame& f : order) {
+    uint32_t length = f.length;
+    ASSERT_TRUE(frames->Decrypt(f.chain, copy.data() + f.at, length, f.final)) << f.at;
+    total += length;
+  }
+  EXPECT_EQ(total, 100u);
+  EXPECT_EQ(std::vector<uint8_t>(copy.begin(), copy.begin() + 100), plain);
 }
 
 TEST(ArchiveKey, RefusesWhatCannotBeDecrypted) {

@@ -137,6 +137,26 @@ TEST_F(UnpackerTest, SelfExtractingArchiveShowsItsCatalogue) {
   EXPECT_EQ(run.WaitExit(), 0u);
 }
 
+TEST_F(UnpackerTest, DirectionalAndControlCharactersAreShownVisibly) {
+  testing::CraftedOptions options = testing::PlainOptions(u"Счёт\u202Etxt.exe");
+  options.comment = u"Строка 1\r\nСтрока\u2066 2\x07\u200F";
+  const std::u16string exe = WriteSelfExtracting(
+      u"счёт.exe", {Entry(u"invoice\u202Efdp.exe", {'x'}), Entry(u"a\r\nb\u061C.txt", {'y'})},
+      options);
+
+  UnpackerRun run(exe, Folder());
+  const HWND dialog = run.WaitDialog();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(TextOf(dialog), u"Счёт\uFFFDtxt.exe");
+  EXPECT_EQ(TextOf(run.Control(kCommentBox)), u"Строка 1\r\nСтрока\uFFFD 2\uFFFD\uFFFD");
+  EXPECT_EQ(ListItems(run.Control(kEntryList)),
+            (std::vector<std::u16string>{
+                u"invoice\uFFFDfdp.exe; размер в архиве: 20 байт, исходный: 1 байт",
+                u"a\uFFFD\uFFFDb\uFFFD.txt; размер в архиве: 20 байт, исходный: 1 байт"}));
+  PostMessageW(dialog, WM_CLOSE, 0, 0);
+  EXPECT_EQ(run.WaitExit(), 0u);
+}
+
 TEST_F(UnpackerTest, PlainUnpackerAsksForAnArchiveAndCancelEndsIt) {
   const std::u16string exe = CopyUnpacker(u"unpacker.exe");
   MakeFolder(Path(u"elsewhere"));

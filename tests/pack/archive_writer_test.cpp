@@ -83,6 +83,27 @@ TEST(ArchiveWriter, EncryptedFramesAreWholeBlocksAndFitTheBuffer) {
   EXPECT_EQ(testing::DecodeEntry(session, 0, u"pw"), content);
 }
 
+TEST(ArchiveWriter, SameBytesWhateverTheNumberOfThreads) {
+  PackOptions stored = testing::PlainOptions();
+  stored.compressionLevel = 0;
+  // Text, noise (whose pieces split) and small entries, so that pieces of several entries and
+  // several sizes are in flight at once.
+  std::vector<PackEntry> entries = {{u"a", testing::MixedContent(400000, 1), {}},
+                                    {u"b", testing::NoiseContent(300000, 2), {}}};
+  for (uint32_t i = 0; i < 20; ++i) {
+    entries.push_back({u"c" + std::u16string(1, char16_t(u'a' + i)),
+                       testing::MixedContent(100 + 700 * i, 3 + i),
+                       {}});
+  }
+  for (PackOptions options : {PackOptions(testing::EncryptedOptions(u"pw")),
+                              PackOptions(testing::PlainOptions()), stored}) {
+    options.threads = 1;
+    const std::vector<uint8_t> one = testing::WriteArchiveToMemory(entries, options);
+    options.threads = 4;
+    EXPECT_EQ(testing::WriteArchiveToMemory(entries, options), one) << options.compressionLevel;
+  }
+}
+
 TEST(ArchiveWriter, ReadsEntriesFromFilesThroughTheFileSystem) {
   const auto content = testing::MixedContent(300000, 5);
   testing::OneFileSystem files(content);
@@ -96,10 +117,40 @@ TEST(ArchiveWriter, ReadsEntriesFromFilesThroughTheFileSystem) {
   testing::OpenFromMemory(bytes, session);
   EXPECT_EQ(testing::DecodeEntry(session, 0, u""), content);
 
-  std::vector<uint8_t> unused;
-  testing::MemoryWritableFile other(unused);
-  EXPECT_THROW(WriteArchive({{u"x", {}, u"/missing"}}, testing::PlainOptions(), &files, other),
-               Failure);
+  // Failures name the file, not the entry.
+  testing::OneFileSystem empty({});
+  const std::pair<const char16_t*, const char16_t*> failures[] = {
+      {u"/missing", u"Не удалось прочитать файл /missing."},
+      {u"/now empty/archive.ozr",
+       u"Пустой файл не может быть записан в архив: /now empty/archive.ozr."},
+  };
+  for (const auto& [path, message] : failures) {
+    std::vector<uint8_t> unused;
+    testing::MemoryWritableFile other(unused);
+    try {
+      WriteArchive({{u"x", {}, path}}, testing::PlainOptions(), &empty, other);
+      ADD_FAILURE() << ToUtf8(path);
+    } catch (const Failure& failure) {
+      EXPECT_EQ(failure.text(), message);
+    }
+  }
+}
+
+TEST(ArchiveWriter, EndAlignmentAddsFewerThanItsSizeAndKeepsTheArchiveReadable) {
+  const std::vector<uint8_t> content = testing::MixedContent(5000, 7);
+  for (size_t prefix = 0; prefix < 8; ++prefix) {
+    testing::CraftedOptions options = testing::PlainOptions();
+    const std::vector<uint8_t> program(prefix, 0x90);
+    const size_t unaligned =
+        testing::WriteArchiveToMemory({{u"f", content, {}}}, options, program).size();
+    options.endAlignment = 8;
+    const auto aligned = testing::WriteArchiveToMemory({{u"f", content, {}}}, options, program);
+    EXPECT_EQ(aligned.size() % 8, 0u) << prefix;
+    EXPECT_LT(aligned.size() - unaligned, 8u) << prefix;
+    ArchiveSession session;
+    testing::OpenFromMemory(aligned, session);
+    EXPECT_EQ(testing::DecodeEntry(session, 0, u""), content) << prefix;
+  }
 }
 
 }  // namespace

@@ -64,7 +64,7 @@ TEST(CrossPlatform, ArchivesOfTheOtherBackendDecode) {
   }
   if (!fs::exists(other)) GTEST_SKIP() << "no archives from the other build yet";
   for (const Sample& s : Samples()) {
-    // Same zlib, same key, same chaining: the two backends write the very same bytes.
+    // Same libdeflate, same key, same chaining: the two builds write the very same bytes.
     EXPECT_EQ(ReadAll(other / s.file), ReadAll(self / s.file)) << s.file;
     ArchiveSession session;
     testing::OpenFromMemory(ReadAll(other / s.file), session);

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "archive/open_archive.h"
+#include "base/little_endian.h"
 #include "codec/chunk_sum.h"
 #include "codec/decode_chunk.h"
 #include "pack/archive_output.h"
@@ -41,6 +42,32 @@ std::vector<uint8_t> NoiseContent(size_t size, uint32_t seed) {
     b = static_cast<uint8_t>(state >> 24);
   }
   return out;
+}
+
+std::vector<uint8_t> PeImage() {
+  std::vector<uint8_t> b(0x400, 0);
+  b[0] = 'M';
+  b[1] = 'Z';
+  StoreU32(&b[0x3C], 0x80);
+  b[0x80] = 'P';
+  b[0x81] = 'E';
+  StoreU16(&b[0x84], 0x14C);  // i386
+  StoreU16(&b[0x86], 1);      // sections
+  StoreU16(&b[0x94], 0xE0);   // SizeOfOptionalHeader
+  StoreU16(&b[0x98], 0x10B);  // PE32
+  StoreU32(&b[0xD4], 0x200);  // SizeOfHeaders
+  StoreU32(&b[0xF4], 16);     // NumberOfRvaAndSizes
+  return b;
+}
+
+std::vector<uint8_t> Signed(std::vector<uint8_t> file) {
+  file.resize((file.size() + 7) / 8 * 8, 0);
+  const auto offset = static_cast<uint32_t>(file.size());
+  StoreU32(&file[0x118], offset);
+  StoreU32(&file[0x11C], 16);
+  const uint8_t table[16] = {16, 0, 0, 0, 0x00, 0x02, 2, 0, 0x30, 0x82, 1, 2, 3, 4, 5, 6};
+  file.insert(file.end(), table, table + sizeof table);
+  return file;
 }
 
 CraftedOptions PlainOptions(std::u16string title) {

@@ -19,6 +19,13 @@ std::vector<uint8_t> MixedContent(size_t size, uint32_t seed);
 // Content zlib cannot shrink.
 std::vector<uint8_t> NoiseContent(size_t size, uint32_t seed);
 
+// An unsigned PE32 image of 0x400 bytes: PE headers at 0x80, the optional header at 0x98, its
+// security entry at 0x118, SizeOfHeaders 0x200, one section.
+std::vector<uint8_t> PeImage();
+// `file`, which starts with PeImage(), as a signer leaves it: zero bytes up to a multiple of 8 and
+// a 16-byte certificate table behind them, which the security entry names.
+std::vector<uint8_t> Signed(std::vector<uint8_t> file);
+
 // The writer's options, and shapes of archives that other writers make or could make, which a
 // reader must take all the same.
 struct CraftedOptions : PackOptions {

@@ -4,6 +4,8 @@
 // meets a call of the old one.
 #include "ui/win32/extraction_worker.h"
 
+#include <cstdint>
+
 #include "base/failure.h"
 #include "base/texts.h"
 #include "extract/extraction_job.h"
@@ -13,32 +15,54 @@ namespace ozr::win32 {
 
 namespace {
 
+// A position repeated since the job's last other call on the dialog is not passed on: the bar
+// shows it already, and most frames do not move a bar.
 class JobDialog final : public ExtractionDialog {
  public:
   explicit JobDialog(UnpackerState& state) : dialog_(state) {}
 
-  std::u16string ReadPassword() override { return dialog_.ReadPassword(); }
-  std::vector<int32_t> SelectedIndices() override { return dialog_.SelectedIndices(); }
+  std::u16string ReadPassword() override {
+    Forget();
+    return dialog_.ReadPassword();
+  }
+  std::vector<int32_t> SelectedIndices() override {
+    Forget();
+    return dialog_.SelectedIndices();
+  }
   void SetProgressRange(ControlId bar, uint64_t maximum) override {
+    Forget();
     dialog_.SetProgressRange(bar, maximum);
   }
   void SetProgressPosition(ControlId bar, uint64_t position) override {
+    uint64_t& shown = shown_[bar == kProgressEntries ? 0 : 1];
+    if (position == shown) return;
+    shown = position;
     dialog_.SetProgressPosition(bar, position);
   }
   MessageAnswer ShowMessage(const Message& message) override {
+    Forget();
     return dialog_.ShowMessage(message);
   }
   // Idle is made by the thread when the job has returned; busy is already set.
   void SetBusy(bool busy) override {
+    Forget();
     if (busy) dialog_.SetBusy(true);
   }
-  void ResetProgress() override { dialog_.ResetProgress(); }
+  void ResetProgress() override {
+    Forget();
+    dialog_.ResetProgress();
+  }
 
   // Makes the dialog idle; the thread's last act.
   void EndBusy() { dialog_.SetBusy(false); }
 
  private:
+  static constexpr uint64_t kUnknown = UINT64_MAX;
+  // Another call may move a bar (a range clamps its position): positions are passed on again.
+  void Forget() { shown_[0] = shown_[1] = kUnknown; }
+
   Win32Dialog dialog_;
+  uint64_t shown_[2] = {kUnknown, kUnknown};
 };
 
 void RunJob(UnpackerState& state) {

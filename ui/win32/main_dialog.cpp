@@ -71,7 +71,11 @@ INT_PTR CALLBACK MainDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
       Command(dialog, *state, wParam);
       break;
     case kRunOnDialogThread:
+      ShowPendingProgress(*state);
       (*reinterpret_cast<const std::function<void()>*>(lParam))();
+      return TRUE;
+    case WM_TIMER:
+      if (wParam == kProgressTimer) ShowPendingProgress(*state);
       return TRUE;
     default:
       break;

@@ -31,7 +31,31 @@ WPARAM ClampToInt(uint64_t value) {
   return static_cast<WPARAM>(std::min<uint64_t>(value, INT_MAX));
 }
 
+size_t BarIndex(ControlId bar) { return bar == kProgressEntries ? 0 : 1; }
+constexpr ControlId kBars[] = {kProgressEntries, kProgressBytes};
+
+// From another thread: stores the value for the dialog's next showing of the bars.
+void Pend(std::atomic<uint64_t>& slot, std::atomic<bool>& changed, uint64_t value) {
+  slot.store(value);
+  changed.store(true);
+}
+
 }  // namespace
+
+void ShowPendingProgress(UnpackerState& state) {
+  for (const ControlId bar : kBars) {
+    const size_t i = BarIndex(bar);
+    // The range first: the job sets a bar's position only after its range.
+    if (state.progress.rangeChanged[i].exchange(false)) {
+      SendDlgItemMessageW(state.dialog, bar, PBM_SETRANGE32, 0,
+                          static_cast<LPARAM>(ClampToInt(state.progress.range[i].load())));
+    }
+    if (state.progress.changed[i].exchange(false)) {
+      SendDlgItemMessageW(state.dialog, bar, PBM_SETPOS,
+                          ClampToInt(state.progress.position[i].load()), 0);
+    }
+  }
+}
 
 void OnDialogThread(const UnpackerState& state, const std::function<void()>& action) {
   if (GetCurrentThreadId() == state.dialogThread) {
@@ -117,6 +141,12 @@ std::u16string Win32Dialog::DestinationText() {
 
 void Win32Dialog::SetBusy(bool busy) {
   OnDialogThread(state_, [&] {
+    // While a job runs, the bars show what it set at every tick of a timer.
+    if (busy) {
+      SetTimer(state_.dialog, kProgressTimer, kProgressTickMs, nullptr);
+    } else {
+      KillTimer(state_.dialog, kProgressTimer);
+    }
     state_.share.extractionBusy = busy;
     for (const BusySwitch& item : kBusySwitches) {
       EnableWindow(Control(item.control), item.enabledWhileBusy == busy ? TRUE : FALSE);
@@ -159,13 +189,21 @@ std::vector<int32_t> Win32Dialog::SelectedIndices() {
 }
 
 void Win32Dialog::SetProgressRange(ControlId bar, uint64_t maximum) {
-  OnDialogThread(state_, [&] {
+  if (GetCurrentThreadId() == state_.dialogThread) {
     SendToControl(bar, PBM_SETRANGE32, 0, static_cast<LPARAM>(ClampToInt(maximum)));
-  });
+    return;
+  }
+  const size_t i = BarIndex(bar);
+  Pend(state_.progress.range[i], state_.progress.rangeChanged[i], maximum);
 }
 
 void Win32Dialog::SetProgressPosition(ControlId bar, uint64_t position) {
-  OnDialogThread(state_, [&] { SendToControl(bar, PBM_SETPOS, ClampToInt(position), 0); });
+  if (GetCurrentThreadId() == state_.dialogThread) {
+    SendToControl(bar, PBM_SETPOS, ClampToInt(position), 0);
+    return;
+  }
+  const size_t i = BarIndex(bar);
+  Pend(state_.progress.position[i], state_.progress.changed[i], position);
 }
 
 void Win32Dialog::ResetProgress() {

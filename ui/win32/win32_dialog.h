@@ -2,6 +2,9 @@
 // fill, what the commands use, and what the extraction job drives. Every call is carried out on
 // the dialog's thread: from another thread it is sent there as a window message and waited for,
 // so the job may call it from its own thread while the dialog thread never waits for the job.
+// Progress ranges and positions alone are left for the dialog without waiting, which shows the
+// latest of each bar at every tick of a timer: a job sets them per frame and per entry, and
+// waiting for each would cost more than decoding the frame or writing a small entry.
 #pragma once
 
 #include <windows.h>
@@ -18,9 +21,18 @@ namespace ozr::win32 {
 // The private message that runs a std::function<void()>* (in lParam) on the dialog's thread.
 inline constexpr UINT kRunOnDialogThread = WM_APP + 1;
 
+// The timer that shows the pending progress ranges and positions while a job runs.
+inline constexpr UINT_PTR kProgressTimer = 1;
+inline constexpr UINT kProgressTickMs = 50;
+
 // Runs `action` on the thread of `state.dialog`: at once when called there, otherwise through
 // kRunOnDialogThread. Does nothing when the dialog is gone.
 void OnDialogThread(const UnpackerState& state, const std::function<void()>& action);
+
+// On the dialog's thread: shows the progress ranges and positions set since the last call. Runs
+// before every action of another thread, so that each call sees the bars as a waiting caller would
+// have left them.
+void ShowPendingProgress(UnpackerState& state);
 
 class Win32Dialog final : public StartupView, public CommandView, public ExtractionDialog {
  public:
