@@ -30,9 +30,9 @@ inline bool WaitUntil(const std::function<bool()>& condition) {
 // A hung program makes the send fail (-1) instead of hanging the run.
 inline LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
   DWORD_PTR result = 0;
-  if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 10000, &result))
-    return -1;
-  return static_cast<LRESULT>(result);
+  const bool sent =
+      SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 10000, &result);
+  return sent ? static_cast<LRESULT>(result) : -1;
 }
 
 // A window's text, or with LB_GETTEXT a list's line `index`; every text read here fits.
@@ -110,7 +110,6 @@ class UnpackerRun {
         << "the unpacker did not start";
   }
   ~UnpackerRun() {
-    if (process_.hProcess == nullptr) return;
     TerminateProcess(process_.hProcess, 99);  // after a failed test; harmless after the exit
     WaitForSingleObject(process_.hProcess, 60000);
     CloseHandle(process_.hThread);
@@ -147,13 +146,10 @@ class UnpackerRun {
                      const std::vector<int>& buttons, int answer,
                      const std::function<void()>& meanwhile = {}) {
     const HWND box = WaitWindow(IsMessageBox);
-    std::u16string shown;
     std::vector<int> ids;
-    for (const HWND child : ChildrenOf(box)) {
+    for (const HWND child : ChildrenOf(box))
       if (ClassOf(child) == u"Button") ids.push_back(GetDlgCtrlID(child));
-      if (ClassOf(child) == u"Static" && shown.empty()) shown = TextOf(child);
-    }
-    EXPECT_EQ(shown, text);
+    EXPECT_EQ(TextOf(GetDlgItem(box, 0xFFFF)), text);
     EXPECT_EQ(TextOf(box), caption);
     EXPECT_EQ(GetWindow(box, GW_OWNER), owner);
     EXPECT_EQ(ids, buttons);
