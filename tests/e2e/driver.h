@@ -140,16 +140,16 @@ class UnpackerRun {
   HWND Control(int id) { return GetDlgItem(Dialog(), id); }
   bool ShowsMessage() { return FindWindowOf(IsMessageBox) != nullptr; }
 
-  // Waits for a message box and checks it; runs `meanwhile` while the box holds its sender, then
-  // clicks `answer` and waits until the box is gone.
+  // Waits for the message box with this text and checks it; runs `meanwhile` while the box holds
+  // its sender, then clicks `answer` and waits until the box is gone.
   void ExpectMessage(const std::u16string& text, const std::u16string& caption, HWND owner,
                      const std::vector<int>& buttons, int answer,
                      const std::function<void()>& meanwhile = {}) {
-    const HWND box = WaitWindow(IsMessageBox);
+    const HWND box = WaitWindow(
+        [&](HWND w) { return IsMessageBox(w) && TextOf(GetDlgItem(w, 0xFFFF)) == text; });
     std::vector<int> ids;
     for (const HWND child : ChildrenOf(box))
       if (ClassOf(child) == u"Button") ids.push_back(GetDlgCtrlID(child));
-    EXPECT_EQ(TextOf(GetDlgItem(box, 0xFFFF)), text);
     EXPECT_EQ(TextOf(box), caption);
     EXPECT_EQ(GetWindow(box, GW_OWNER), owner);
     EXPECT_EQ(ids, buttons);
