@@ -1,0 +1,174 @@
+// Runs a copy of the unpacker under Wine and uses it as a person would: through its windows, with
+// window messages that each have a time limit, waiting on window state rather than on time.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "base/control_ids.h"
+
+namespace ozr::e2e {
+
+// Polls `condition` until it holds; false after a minute (a fresh Wine is slow).
+inline bool WaitUntil(const std::function<bool()>& condition) {
+  const ULONGLONG end = GetTickCount64() + 60000;
+  while (!condition()) {
+    if (GetTickCount64() >= end) return false;
+    Sleep(10);
+  }
+  return true;
+}
+
+// A hung program makes the send fail (-1) instead of hanging the run.
+inline LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+  DWORD_PTR result = 0;
+  const bool sent =
+      SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 10000, &result);
+  return sent ? static_cast<LRESULT>(result) : -1;
+}
+
+// A window's text, or with LB_GETTEXT a list's line `index`; every text read here fits.
+inline std::u16string TextOf(HWND window, UINT message = WM_GETTEXT, WPARAM index = 1024) {
+  wchar_t text[1024] = {};
+  const LRESULT length = Send(window, message, index, reinterpret_cast<LPARAM>(text));
+  return {text, text + std::max<LRESULT>(length, 0)};
+}
+
+inline std::u16string ClassOf(HWND window) {
+  wchar_t name[256] = {};
+  return {name, name + std::max(GetClassNameW(window, name, 256), 0)};
+}
+
+inline std::vector<std::u16string> ItemsOf(HWND list) {
+  std::vector<std::u16string> items;
+  for (LRESULT i = 0, count = Send(list, LB_GETCOUNT); i < count; ++i)
+    items.push_back(TextOf(list, LB_GETTEXT, i));
+  return items;
+}
+
+inline BOOL CALLBACK Collect(HWND window, LPARAM list) {
+  reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+  return TRUE;
+}
+
+inline std::vector<HWND> ChildrenOf(HWND window) {
+  std::vector<HWND> children;
+  EnumChildWindows(window, Collect, reinterpret_cast<LPARAM>(&children));
+  return children;
+}
+
+inline bool HasChild(HWND window, const std::function<bool(HWND)>& accepts) {
+  const std::vector<HWND> children = ChildrenOf(window);
+  return std::any_of(children.begin(), children.end(), accepts);
+}
+
+// A progress bar as "low..high at position".
+inline std::string ProgressOf(HWND bar) {
+  return std::to_string(Send(bar, PBM_GETRANGE, TRUE)) + ".." +
+         std::to_string(Send(bar, PBM_GETRANGE, FALSE)) + " at " +
+         std::to_string(Send(bar, PBM_GETPOS));
+}
+
+// Posted, as a click is: the click may open a modal box.
+inline void Click(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
+
+inline void SetText(HWND control, const std::u16string& text) {
+  Send(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+inline bool IsDialogClass(HWND window) { return ClassOf(window) == u"#32770"; }
+
+inline bool IsMainDialog(HWND window) {
+  return IsDialogClass(window) && GetDlgItem(window, kEntryList) != nullptr;
+}
+
+// A message box has static texts and buttons only, among them OK, Yes or No.
+inline bool IsMessageBox(HWND window) {
+  return IsDialogClass(window) &&
+         !HasChild(window,
+                   [](HWND c) { return ClassOf(c) != u"Button" && ClassOf(c) != u"Static"; }) &&
+         (GetDlgItem(window, IDOK) || GetDlgItem(window, IDYES));
+}
+
+// One run of the program, ended when the test is done with it.
+class UnpackerRun {
+ public:
+  UnpackerRun(const std::filesystem::path& exe, const std::filesystem::path& currentFolder) {
+    std::wstring commandLine = L"\"" + exe.wstring() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    EXPECT_TRUE(CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               currentFolder.c_str(), &startup, &process_))
+        << "the unpacker did not start";
+  }
+  ~UnpackerRun() {
+    TerminateProcess(process_.hProcess, 99);  // after a failed test; harmless after the exit
+    WaitForSingleObject(process_.hProcess, 60000);
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+  }
+  UnpackerRun(const UnpackerRun&) = delete;
+  UnpackerRun& operator=(const UnpackerRun&) = delete;
+
+  // A shown top-level window of the program that `accepts`.
+  HWND FindWindowOf(const std::function<bool(HWND)>& accepts) {
+    std::vector<HWND> all;
+    EnumWindows(Collect, reinterpret_cast<LPARAM>(&all));
+    for (const HWND window : all) {
+      DWORD owner = 0;
+      GetWindowThreadProcessId(window, &owner);
+      if (owner == process_.dwProcessId && IsWindowVisible(window) && accepts(window))
+        return window;
+    }
+    return nullptr;
+  }
+  HWND WaitWindow(const std::function<bool(HWND)>& accepts) {
+    HWND found = nullptr;
+    EXPECT_TRUE(WaitUntil([&] { return (found = FindWindowOf(accepts)) != nullptr; }))
+        << "an expected window did not appear";
+    return found;
+  }
+  HWND Dialog() { return dialog_ != nullptr ? dialog_ : (dialog_ = WaitWindow(IsMainDialog)); }
+  HWND Control(int id) { return GetDlgItem(Dialog(), id); }
+  bool ShowsMessage() { return FindWindowOf(IsMessageBox) != nullptr; }
+
+  // Waits for the message box with this text and checks it; runs `meanwhile` while the box holds
+  // its sender, then clicks `answer` and waits until the box is gone.
+  void ExpectMessage(const std::u16string& text, const std::u16string& caption, HWND owner,
+                     const std::vector<int>& buttons, int answer,
+                     const std::function<void()>& meanwhile = {}) {
+    const HWND box = WaitWindow(
+        [&](HWND w) { return IsMessageBox(w) && TextOf(GetDlgItem(w, 0xFFFF)) == text; });
+    std::vector<int> ids;
+    for (const HWND child : ChildrenOf(box))
+      if (ClassOf(child) == u"Button") ids.push_back(GetDlgCtrlID(child));
+    EXPECT_EQ(TextOf(box), caption);
+    EXPECT_EQ(GetWindow(box, GW_OWNER), owner);
+    EXPECT_EQ(ids, buttons);
+    if (meanwhile) meanwhile();
+    Click(GetDlgItem(box, answer));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); })) << "the box stayed";
+  }
+
+  // The exit code; STILL_ACTIVE after a minute.
+  DWORD WaitExit() {
+    WaitForSingleObject(process_.hProcess, 60000);
+    DWORD code = 99;
+    GetExitCodeProcess(process_.hProcess, &code);
+    return code;
+  }
+
+ private:
+  PROCESS_INFORMATION process_{};
+  HWND dialog_ = nullptr;
+};
+
+}  // namespace ozr::e2e
