@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "codec/inflate.h"
-#include "fuzz/deflate_generator.h"
+#include "support/deflate_streams.h"
 #include "fuzz/fuzz_check.h"
 
 using ozr::fuzz::Check;
@@ -75,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> stream;
   if (data[0] & 4) {
     stream = {0x78, 0x9C};
-    const std::vector<uint8_t> deflate = ozr::fuzz::DeflateGenerator(data + 1, size - 1).Generate();
+    const std::vector<uint8_t> deflate = ozr::testing::DeflateGenerator(data + 1, size - 1).Generate();
     stream.insert(stream.end(), deflate.begin(), deflate.end());
     stream.resize(stream.size() + ((data[0] & 8) ? 7 : 4));
     FixCheckValue(stream);
