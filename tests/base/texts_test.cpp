@@ -36,8 +36,8 @@ TEST(Utf, APathThatIsNotUtf8KeepsItsBytes) {
   } cases[] = {
       {"out\xFF", u"out\xDCFF", false},
       {"a\xE2\x82"s + "b", u"a\xDCE2\xDC82"s + u"b", false},  // truncated: each byte on its own
-      {"\xC0\xAF", u"\xDCC0\xDCAF", false},                    // overlong "/"
-      {"\xED\xB2\x80", u"\xDCED\xDCB2\xDC80", false},          // an encoded surrogate
+      {"\xC0\xAF", u"\xDCC0\xDCAF", false},                   // overlong "/"
+      {"\xED\xB2\x80", u"\xDCED\xDCB2\xDC80", false},         // an encoded surrogate
       {"Отчёт \xF0\x9F\x93\xA6", u"Отчёт \U0001F4E6", true},
   };
   for (const auto& c : cases) {
@@ -55,29 +55,30 @@ TEST(Utf, APathThatIsNotUtf8KeepsItsBytes) {
 }
 
 TEST(FormatSize, ExactTextsAtEveryBoundary) {
+  // 1.125, 1.625 and 2.375 are exact halves, which round up; 1.0048828125 rounds down;
+  // 1073741825 is 2^30 in single precision; counts of 2^63 and more are negative as signed
+  // numbers, shown as their low 32 bits.
   const std::pair<int64_t, const char*> cases[] = {
       {0, "0 байт"},
       {1024, "1024 байт"},
       {1025, "1.00 КБ"},
-      {1029, "1.00 КБ"},  // 1.0048828125
-      {1034, "1.01 КБ"},  // 1.009765625
-      {1152, "1.13 КБ"},  // 1.125: an exact half rounds up
-      {1664, "1.63 КБ"},  // 1.625
-      {2432, "2.38 КБ"},  // 2.375
+      {1029, "1.00 КБ"},
+      {1034, "1.01 КБ"},
+      {1152, "1.13 КБ"},
+      {1664, "1.63 КБ"},
+      {2432, "2.38 КБ"},
       {2047, "2.00 КБ"},
       {250000, "244.14 КБ"},
       {1048576, "1024.00 КБ"},
       {1048577, "1.00 МБ"},
       {123456789, "117.74 МБ"},
       {1073741824, "1024.00 МБ"},
-      {1073741825, "1024.00 МБ"},  // equals 2^30 in single precision
+      {1073741825, "1024.00 МБ"},
       {1073741824LL + 65536, "1.00 ГБ"},
       {4509715660LL, "4.20 ГБ"},
       {5497558138880LL, "5120.00 ГБ"},
       {INT64_MAX, "8589934592.00 ГБ"},
-      // Counts of 2^63 and more are negative as signed numbers: shown as the low 32 bits.
-      {static_cast<int64_t>(0x8000000100000005ull), "5 байт"},
-  };
+      {static_cast<int64_t>(0x8000000100000005ull), "5 байт"}};
   for (const auto& [count, text] : cases) EXPECT_EQ(ToUtf8(FormatSize(count)), text) << count;
 }
 
@@ -85,7 +86,8 @@ TEST(FormatLines, ExamplesFromTheDialog) {
   const std::pair<std::u16string, std::u16string> cases[] = {
       {FormatEntryLine(u"readme.txt", 1536, 512),
        u"readme.txt; размер в архиве: 512 байт, исходный: 1.50 КБ"},
-      {FormatEntryLine(u"a.txt\0hidden"s, 1, 2), u"a.txt; размер в архиве: 2 байт, исходный: 1 байт"},
+      {FormatEntryLine(u"a.txt\0hidden"s, 1, 2),
+       u"a.txt; размер в архиве: 2 байт, исходный: 1 байт"},
       {FormatEntryLine(std::u16string(260, u'я'), 5497558138880LL, 5497558138880LL),
        std::u16string(260, u'я') + u"; размер в архиве: 5120.00 ГБ, исходный: 5120.00 ГБ"},
       {FormatSummaryLine(3, 250000, 10000),
@@ -107,11 +109,13 @@ TEST(ShownText, ReplacesControlsAndDirectionalCharactersOnly) {
       {u"\0a\x01\x1f"s, u"\uFFFDa\uFFFD\uFFFD", {}},
       {u"\x1b[31m\tx\x7f\x80\x85\x9f", u"\uFFFD[31m\uFFFDx\uFFFD\uFFFD\uFFFD\uFFFD", {}},
       {u"\u202A\u202B\u202C\u202D\u202E", u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD", {}},
-      {u"\u2066\u2067\u2068\u2069\u200E\u200F\u061C", u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD",
+      {u"\u2066\u2067\u2068\u2069\u200E\u200F\u061C",
+       u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD",
        {}},
       // the neighbours of every range
       {u"\x20\x7e\xa0\u061B\u061D\u200D\u2010\u2029\u202F\u2065\u206A",
-       u"\x20\x7e\xa0\u061B\u061D\u200D\u2010\u2029\u202F\u2065\u206A", {}},
+       u"\x20\x7e\xa0\u061B\u061D\u200D\u2010\u2029\u202F\u2065\u206A",
+       {}},
       {u"a\r\nb\nc\rd\r", u"a\uFFFD\uFFFDb\uFFFDc\uFFFDd\uFFFD", u"a\r\nb\nc\uFFFDd\uFFFD"},
       {u"\r\r\n", u"\uFFFD\uFFFD\uFFFD", u"\uFFFD\r\n"},
   };

@@ -23,8 +23,12 @@ TEST(ChunkSum, KnownValues) {
     std::string bytes;
     uint32_t expected;
   } cases[] = {
-      {0, "", 0xFFFFFFFFu},          {0, "abc", 0xBC7DDB53u},        {0, "123456789", 0x9B63D02Cu},
-      {0x49ED3E86u, "c", 0xF27564E7u}, {0x12345678u, "", 0xEDCBA987u}, {0, "abcabc", 0xCD6689B1u},
+      {0, "", 0xFFFFFFFFu},
+      {0, "abc", 0xBC7DDB53u},
+      {0, "123456789", 0x9B63D02Cu},
+      {0x49ED3E86u, "c", 0xF27564E7u},
+      {0x12345678u, "", 0xEDCBA987u},
+      {0, "abcabc", 0xCD6689B1u},
       {0xBC7DDB53u, "abc", 0x7A02F4B1u},  // chaining complements between chunks: not "abcabc"
   };
   for (const auto& c : cases) {
@@ -117,8 +121,8 @@ TEST(DecodeChunk, DecodesAFrameOrGivesItsText) {
     const char* frame;
     const char16_t* password;  // null: stored without encryption
     uint64_t consumed, packedSize;
-    std::string content;       // when it decodes
-    const char16_t* failure;   // when it does not
+    std::string content;      // when it decodes
+    const char16_t* failure;  // when it does not
   } cases[] = {
       {"one frame", kAbc, nullptr, 0, 19, "abc", nullptr},
       {"bytes after the stream", kAbcTrailing, nullptr, 0, 22, "abc", nullptr},

@@ -39,33 +39,32 @@ PackOptions Options(std::u16string title, uint16_t level = 6, const char16_t* pa
 }
 
 TEST(ArchiveWriter, RefusesWhatTheUnpackerCouldNotOpenOrUse) {
+  const PackEntry x = {u"a", Bytes("x"), {}};
+  const std::u16string longName(261, u'n');
   const struct {
-    const char* what;
     PackOptions options;
     PackEntry entry;
     std::string refusal;
   } cases[] = {
-      {"empty title", Options(u""), {u"a", Bytes("x"), {}},
-       "Заголовок архива должен занимать от 1 до 64 знаков."},
-      {"title of 65", Options(std::u16string(65, u't')), {u"a", Bytes("x"), {}},
-       "Заголовок архива должен занимать от 1 до 64 знаков."},
-      {"comment of 256", Options(u"t", 6, nullptr, std::u16string(256, u'c')), {u"a", Bytes("x"), {}},
+      {Options(u""), x, "Заголовок архива должен занимать от 1 до 64 знаков."},
+      {Options(std::u16string(65, u't')), x, "Заголовок архива должен занимать от 1 до 64 знаков."},
+      {Options(u"t", 6, nullptr, std::u16string(256, u'c')), x,
        "Комментарий архива длиннее 255 знаков."},
-      {"level 10", Options(u"t", 10), {u"a", Bytes("x"), {}}, "Степень сжатия должна быть от 0 до 9."},
-      {"no password", Options(u"t", 6, u""), {u"a", Bytes("x"), {}}, "Введите пароль."},
-      {"password of 17", Options(u"t", 6, u"ppppppppppppppppp"), {u"a", Bytes("x"), {}},
-       "Пароль длиннее 16 знаков."},
-      {"name of 261", Options(u"t"), {std::u16string(261, u'n'), Bytes("x"), {}},
-       "Имя в архиве длиннее 260 знаков: " + std::string(261, 'n') + "."},
-      {"empty entry", Options(u"t"), {u"пусто", {}, {}},
-       "Пустой файл не может быть записан в архив: пусто."},
+      {Options(u"t", 10), x, "Степень сжатия должна быть от 0 до 9."},
+      {Options(u"t", 6, u""), x, "Введите пароль."},
+      {Options(u"t", 6, u"ppppppppppppppppp"), x, "Пароль длиннее 16 знаков."},
+      {Options(u"t"),
+       {longName, Bytes("x"), {}},
+       "Имя в архиве длиннее 260 знаков: " + ToUtf8(longName) + "."},
+      {Options(u"t"), {u"пусто", {}, {}}, "Пустой файл не может быть записан в архив: пусто."},
       // Sources read through the file system are named by their path.
-      {"missing source", Options(u"t"), {u"x", {}, u"/missing"}, "Не удалось прочитать файл /missing."},
-      {"source now empty", Options(u"t"), {u"x", {}, u"/now empty/archive.ozr"},
+      {Options(u"t"), {u"x", {}, u"/missing"}, "Не удалось прочитать файл /missing."},
+      {Options(u"t"),
+       {u"x", {}, u"/now empty/archive.ozr"},
        "Пустой файл не может быть записан в архив: /now empty/archive.ozr."},
   };
   testing::OneFileSystem empty({});
-  for (const auto& c : cases) EXPECT_EQ(Refusal({c.entry}, c.options, &empty), c.refusal) << c.what;
+  for (const auto& c : cases) EXPECT_EQ(Refusal({c.entry}, c.options, &empty), c.refusal);
 }
 
 TEST(ArchiveWriter, ArchivesDecodeToTheirEntriesWithTheSameBytesOnAnyNumberOfThreads) {
@@ -77,8 +76,9 @@ TEST(ArchiveWriter, ArchivesDecodeToTheirEntriesWithTheSameBytesOnAnyNumberOfThr
                                           {u"c", Bytes("c"), {}}};
   PackOptions oneThread = Options(u"one thread", 1);
   oneThread.threads = 1;
-  for (PackOptions options : {Options(u"plain"), Options(u"encrypted", 9, u"Пароль16символов", u"к"),
-                              Options(u"stored", 0, u"p"), oneThread}) {
+  for (PackOptions options :
+       {Options(u"plain"), Options(u"encrypted", 9, u"Пароль16символов", u"к"),
+        Options(u"stored", 0, u"p"), oneThread}) {
     SCOPED_TRACE(ToUtf8(options.title));
     std::vector<uint8_t> bytes;
     testing::MemoryWritableFile out(bytes);

@@ -11,17 +11,33 @@ namespace {
 TEST(IsSafeEntryName, RefusesEveryWayOut) {
   // "\rooted.txt" is joined under the folder; marks reorder nothing that follows them; the rest
   // of the first list are the neighbours of refused names.
-  const char16_t* const safe[] = {
-      u"file.txt", u"a\\b\\c.txt", u"\\rooted.txt", u"", u"..name\\x..", u"a.\\b .txt",
-      u"mark\u200E\u200F\u061C.txt", u"\u2029\u202F\u2065\u206A", u"COM0", u"CONSOLE"};
+  const char16_t* const safe[] = {u"file.txt",
+                                  u"a\\b\\c.txt",
+                                  u"\\rooted.txt",
+                                  u"",
+                                  u"..name\\x..",
+                                  u"a.\\b .txt",
+                                  u"mark\u200E\u200F\u061C.txt",
+                                  u"\u2029\u202F\u2065\u206A",
+                                  u"COM0",
+                                  u"CONSOLE"};
   // Safe on POSIX only: levels that trim to nothing or to "..", and device names.
   const char16_t* const windowsRefuses[] = {
-      u"...",   u".. \\x",     u". .",   u".",      u"a\\ \\b",         u"CON",     u"con.txt",
-      u"COM1",  u"a\\Nul .log", u"lpt9.x", u"COM\u00B9", u"conin$", u"aux\\x"};
-  const char16_t* const unsafe[] = {
-      u"..", u"..\\x", u"a\\..\\x", u"a\\..", u"C:x", u"file.txt:stream", u"/etc/passwd", u"a/b",
-      u"invoice\u202Efdp.exe", u"\u202A\u202B\u202C\u202Dx", u"a\u2066\\b", u"\u2069",
-      u"\u2067\u2068"};
+      u"...",  u".. \\x",      u". .",    u".",         u"a\\ \\b", u"CON",   u"con.txt",
+      u"COM1", u"a\\Nul .log", u"lpt9.x", u"COM\u00B9", u"conin$",  u"aux\\x"};
+  const char16_t* const unsafe[] = {u"..",
+                                    u"..\\x",
+                                    u"a\\..\\x",
+                                    u"a\\..",
+                                    u"C:x",
+                                    u"file.txt:stream",
+                                    u"/etc/passwd",
+                                    u"a/b",
+                                    u"invoice\u202Efdp.exe",
+                                    u"\u202A\u202B\u202C\u202Dx",
+                                    u"a\u2066\\b",
+                                    u"\u2069",
+                                    u"\u2067\u2068"};
   for (const char16_t* name : safe) {
     EXPECT_TRUE(IsSafeEntryName(name, NameRules::kPosix)) << ToUtf8(name);
     EXPECT_TRUE(IsSafeEntryName(name, NameRules::kWindows)) << ToUtf8(name);

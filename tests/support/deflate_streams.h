@@ -29,26 +29,18 @@ inline std::vector<uint8_t> FromHex(const std::string& text) {
   return out;
 }
 
-// Deflate bits: fields least significant bit first, Huffman codewords most significant first.
-class BitWriter {
- public:
+// Deflate bits: fields least significant bit first.
+struct BitWriter {
   void Bits(uint32_t value, int count) {
     for (int i = 0; i < count; ++i) Push((value >> i) & 1);
   }
-  void Code(uint32_t code, int length) {
-    for (int i = length - 1; i >= 0; --i) Push((code >> i) & 1);
-  }
-  void Align() { used_ = 0; }
-  const std::vector<uint8_t>& Finish() const { return bytes_; }
-
- private:
   void Push(uint32_t bit) {
-    if (used_ == 0) bytes_.push_back(0);
-    bytes_.back() |= static_cast<uint8_t>(bit << used_);
-    used_ = (used_ + 1) % 8;
+    if (used == 0) bytes.push_back(0);
+    bytes.back() |= static_cast<uint8_t>(bit << used);
+    used = (used + 1) % 8;
   }
-  std::vector<uint8_t> bytes_;
-  int used_ = 0;
+  std::vector<uint8_t> bytes;
+  int used = 0;
 };
 
 // A canonical Huffman code of the given lengths (0: no codeword).
@@ -62,13 +54,11 @@ struct HuffmanCode {
       if (lengths[s] != 0) codes[s] = next[lengths[s]]++;
     }
   }
-  // A symbol without a codeword is written as the bit 1.
+  // Codewords go most significant bit first; a symbol without one is written as the bit 1.
   void Put(BitWriter& w, int symbol) const {
-    if (size_t(symbol) < lengths.size() && lengths[size_t(symbol)] != 0) {
-      w.Code(codes[size_t(symbol)], lengths[size_t(symbol)]);
-    } else {
-      w.Bits(1, 1);
-    }
+    const int n = size_t(symbol) < lengths.size() ? lengths[size_t(symbol)] : 0;
+    if (n == 0) w.Push(1);
+    for (int i = n - 1; i >= 0; --i) w.Push((codes[size_t(symbol)] >> i) & 1);
   }
   std::vector<int> lengths;
   std::vector<uint32_t> codes;
@@ -88,7 +78,7 @@ class DeflateGenerator {
       if (kind == 1) Fixed(last);
       if (kind >= 2) Dynamic(last);
     }
-    return out_.Finish();
+    return out_.bytes;
   }
 
  private:
@@ -97,7 +87,7 @@ class DeflateGenerator {
   void Stored(bool last) {
     out_.Bits(last, 1);
     out_.Bits(0, 2);
-    out_.Align();
+    out_.used = 0;
     const uint16_t length = Byte();
     const bool wrong = Byte() % 16 == 0;
     out_.Bits(length, 16);
@@ -194,12 +184,11 @@ class DeflateGenerator {
 
   // Literals and matches, then the end of the block.
   void Symbols(const HuffmanCode& literals, const HuffmanCode& distances) {
-    static const int kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
-                                         2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-    static const int kDistanceBase[32] = {1,    2,    3,    4,     5,     7,     9,     13,
-                                          17,   25,   33,   49,    65,    97,    129,   193,
-                                          257,  385,  513,  769,   1025,  1537,  2049,  3073,
-                                          4097, 6145, 8193, 12289, 16385, 24577, 24577, 24577};
+    // The first distance of each distance symbol, 30 and 31 taken as 29.
+    const auto base = [](int d) {
+      d = std::min(d, 29);
+      return d < 4 ? d + 1 : ((2 + d % 2) << (d / 2 - 1)) + 1;
+    };
     const int count = Byte();
     for (int i = 0; i < count; ++i) {
       const uint8_t kind = Byte();
@@ -210,10 +199,11 @@ class DeflateGenerator {
       }
       const int length = 257 + Byte() % 31;
       literals.Put(out_, length);
-      out_.Bits(Byte(), length <= 285 ? kLengthExtra[length - 257] : 0);
+      const int code = length - 257;
+      out_.Bits(Byte(), code >= 8 && code < 28 ? (code - 4) / 4 : 0);
       int distance = Byte() % 32;
       if (kind & 0x80) {  // mostly a distance the output so far can serve
-        while (distance > 0 && kDistanceBase[distance] > produced_) --distance;
+        while (distance > 0 && base(distance) > produced_) --distance;
       }
       distances.Put(out_, distance);
       const int extra = distance < 4 ? 0 : std::min(13, (distance - 2) / 2);
