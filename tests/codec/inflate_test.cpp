@@ -98,23 +98,25 @@ TEST(Inflate, BothDecodersAcceptAndRefuseExactlyWhatZlibDoes) {
 
 // The walk takes what real compressors write, and refuses data that ends inside a block.
 TEST(Inflate, RulesWalkFollowsBlocksToTheirEnd) {
-  const std::vector<uint8_t> content = testing::MixedContent(128000, 3);
-  for (const int level : {1, 6, 9}) {
-    for (const int memLevel : {1, 9}) {  // 1: a block every 128 symbols
-      z_stream z{};
-      ASSERT_EQ(deflateInit2(&z, level, Z_DEFLATED, 15, memLevel, Z_DEFAULT_STRATEGY), Z_OK);
-      std::vector<uint8_t> stream(deflateBound(&z, content.size()));
-      z.next_in = const_cast<uint8_t*>(content.data());
-      z.avail_in = uInt(content.size());
-      z.next_out = stream.data();
-      z.avail_out = uInt(stream.size());
-      ASSERT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
-      const size_t size = z.total_out;
-      deflateEnd(&z);
-      EXPECT_TRUE(MeetsZlibInflateRules(stream.data() + 2, size - 6)) << level << memLevel;
-      for (const size_t cut : {size_t{0}, size_t{1}, size_t{7}, size / 4, size / 2}) {
-        if (memLevel == 1) {
-          EXPECT_FALSE(MeetsZlibInflateRules(stream.data() + 2, cut)) << cut;
+  for (const auto& content : {testing::MixedContent(128000, 3), testing::NoiseContent(60000, 4),
+                              std::vector<uint8_t>(128000, 0)}) {
+    for (const int level : {1, 6, 9}) {
+      for (const int memLevel : {1, 9}) {  // 1: a block every 128 symbols
+        z_stream z{};
+        ASSERT_EQ(deflateInit2(&z, level, Z_DEFLATED, 15, memLevel, Z_DEFAULT_STRATEGY), Z_OK);
+        std::vector<uint8_t> stream(deflateBound(&z, content.size()));
+        z.next_in = const_cast<uint8_t*>(content.data());
+        z.avail_in = uInt(content.size());
+        z.next_out = stream.data();
+        z.avail_out = uInt(stream.size());
+        ASSERT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+        const size_t size = z.total_out;
+        deflateEnd(&z);
+        EXPECT_TRUE(MeetsZlibInflateRules(stream.data() + 2, size - 6)) << level << memLevel;
+        for (const size_t cut : {size_t{0}, size_t{1}, size_t{7}, size / 4, size / 2}) {
+          if (memLevel == 1) {
+            EXPECT_FALSE(MeetsZlibInflateRules(stream.data() + 2, cut)) << cut;
+          }
         }
       }
     }
