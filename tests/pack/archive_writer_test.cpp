@@ -101,6 +101,19 @@ TEST(ArchiveWriter, ArchivesDecodeToTheirEntriesWithTheSameBytesOnAnyNumberOfThr
   }
 }
 
+// Frames of 30 content bytes stored at level 0 take 41 bytes, padded to 48 but the last, whose
+// 21 take 32 with the cipher's padding: 56, 56 and 40 bytes with their fields.
+TEST(FrameWriter, FramesButTheLastArePaddedToWholeBlocks) {
+  testing::CraftedOptions options = testing::EncryptedOptions(u"pw");
+  options.compressionLevel = 0;
+  options.frameContent = 30;
+  const std::vector<uint8_t> content = testing::NoiseContent(70, 1);
+  ArchiveSession session;
+  testing::OpenFromMemory(testing::WriteArchiveToMemory({{u"e", content, {}}}, options), session);
+  EXPECT_EQ(session.catalog.at(0).record.packedSize, 152u);
+  EXPECT_EQ(testing::DecodeEntry(session, 0, u"pw"), content);
+}
+
 TEST(ArchiveWriter, EndAlignmentAddsFewerThanItsSizeAndKeepsTheArchiveReadable) {
   const std::vector<uint8_t> content = testing::MixedContent(5000, 7);
   for (size_t prefix = 0; prefix < 8; ++prefix) {

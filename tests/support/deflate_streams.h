@@ -85,20 +85,17 @@ class DeflateGenerator {
   uint8_t Byte() { return next_ < size_ ? data_[next_++] : 0; }
 
   void Stored(bool last) {
-    out_.Bits(last, 1);
-    out_.Bits(0, 2);
+    out_.Bits(last, 3);  // the last-block bit, then block type 0
     out_.used = 0;
     const uint16_t length = Byte();
-    const bool wrong = Byte() % 16 == 0;
-    out_.Bits(length, 16);
-    out_.Bits(static_cast<uint16_t>(~length) ^ (wrong ? 1 : 0), 16);
+    const bool wrong = Byte() % 16 == 0;  // lengths that disagree
+    out_.Bits(length | uint32_t(uint16_t(~length) ^ (wrong ? 1 : 0)) << 16, 32);
     for (int i = 0; i < length; ++i) out_.Bits(Byte(), 8);
     produced_ += length;
   }
 
   void Fixed(bool last) {
-    out_.Bits(last, 1);
-    out_.Bits(1, 2);
+    out_.Bits(last | 1 << 1, 3);
     std::vector<int> literals(288, 8);
     std::fill(literals.begin() + 144, literals.begin() + 256, 9);
     std::fill(literals.begin() + 256, literals.begin() + 280, 7);
@@ -147,11 +144,8 @@ class DeflateGenerator {
         Lengths(literalCount, PickSymbols(literalCount, 2 + Byte() % 40, 256), (shapes & 7) % 5);
     const std::vector<int> distances =
         Lengths(distanceCount, PickSymbols(distanceCount, 1 + Byte() % 8, -1), (shapes >> 3) % 5);
-    out_.Bits(last, 1);
-    out_.Bits(2, 2);
-    out_.Bits(uint32_t(literalCount - 257), 5);
-    out_.Bits(uint32_t(distanceCount - 1), 5);
-    out_.Bits(19 - 4, 4);
+    // The block header, then the counts of codes: all 19 code-length codes.
+    out_.Bits(last | 2 << 1 | (literalCount - 257) << 3 | (distanceCount - 1) << 8 | 15 << 13, 17);
     // A complete code-length code: symbols 0..12 of 4 bits, 13..18 of 5 bits.
     std::vector<int> pre(19, 4);
     std::fill(pre.begin() + 13, pre.end(), 5);
