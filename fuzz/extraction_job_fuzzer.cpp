@@ -1,14 +1,10 @@
-// Fuzz target: a whole extraction of an archive into an in-memory file system, with scripted
-// answers, an abort at a scripted frame and a disk that may fill up. Input: four script bytes,
-// then the archive.
-//   byte 0: bit 0 Windows path rules (else POSIX), bit 1 "a" is a file (else a folder),
-//           bit 2 the wrong password, bit 3 also select two indices that name no entry,
-//   byte 1: answers to the first eight questions, bit i set for Yes; later ones are No;
-//   byte 2: abort at this frame of the job (0: never);
-//   byte 3: free space in KiB, 0 for 32 MiB (archives may inflate a thousandfold).
-// Whatever the archive holds, nothing is written outside the destination, no file is left open,
-// no temporary file is left, every file there is as it was or a whole entry, and the dialog is
-// made idle once.
+// Fuzz target: a whole extraction into an in-memory file system, with scripted answers, an abort
+// at a scripted frame and a disk that may fill up. Input: four script bytes, then the archive:
+// byte 0 bit 0 Windows path rules (else POSIX), bit 1 "a" is a file (else a folder), bit 2 the
+// wrong password, bit 3 two more selected indices that name no entry; byte 1 the answers to the
+// first eight questions (bit set: Yes; later ones No); byte 2 abort at this frame (0: never);
+// byte 3 free space in KiB (0: 32 MiB). Whatever the archive holds, the files keep the rules of
+// CheckAfterJob and the dialog is made idle once, with the bars reset last after a stop.
 #include <algorithm>
 #include <atomic>
 
