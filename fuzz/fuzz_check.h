@@ -1,5 +1,5 @@
 // Checks inside fuzz targets: a broken one says what broke and aborts, which libFuzzer and the
-// corpus replay both report as a failure.
+// replay of saved inputs both report as a failure.
 #pragma once
 
 #include <cstdio>
@@ -8,16 +8,10 @@
 
 namespace ozr::fuzz {
 
-inline void Check(bool holds, const char* what) {
-  if (holds) return;
-  std::fprintf(stderr, "fuzz check failed: %s\n", what);
-  std::abort();
-}
-
-// `violation` empty means every rule held.
-inline void CheckNone(const std::string& violation) {
-  if (violation.empty()) return;
-  std::fprintf(stderr, "fuzz check failed: %s\n", violation.c_str());
+// `what` is the rule; an empty `violation` (for rules checked elsewhere) means it held.
+inline void Check(bool holds, const std::string& what, const std::string& violation = {}) {
+  if (holds && violation.empty()) return;
+  std::fprintf(stderr, "fuzz check failed: %s %s\n", what.c_str(), violation.c_str());
   std::abort();
 }
 

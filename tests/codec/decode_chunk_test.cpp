@@ -1,225 +1,159 @@
+// The steps of decoding a frame: the checksum, the password's key, and DecodeChunk's verdicts.
 #include "codec/decode_chunk.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
+
+#include <optional>
 
 #include "base/failure.h"
-#include "base/little_endian.h"
 #include "base/texts.h"
 #include "base/utf.h"
 #include "codec/chunk_sum.h"
+#include "support/deflate_streams.h"
 #include "support/memory_files.h"
-#include "support/test_archives.h"
 
 namespace ozr {
 namespace {
 
-using testing::DecodeEntry;
-using testing::OpenFromMemory;
+using testing::FromHex;
 
-std::u16string FailureOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Failure& f) {
-    return f.text();
-  }
-  return u"(none)";
-}
-
-struct RoundTrip {
-  const char* what;
-  testing::CraftedOptions options;
-  std::vector<uint8_t> content;
-};
-
-TEST(DecodeChunk, WriterToReaderRoundTrips) {
-  testing::CraftedOptions small = testing::EncryptedOptions(u"пароль");
-  small.frameContent = 1000;  // many frames per entry
-  testing::CraftedOptions smallPlain = testing::PlainOptions();
-  smallPlain.frameContent = 777;
-  testing::CraftedOptions stored = testing::EncryptedOptions(u"p");
-  stored.compressionLevel = 0;
-  testing::CraftedOptions trailing = testing::PlainOptions();
-  trailing.trailingBytes = 13;
-  trailing.frameContent = 5000;
-  testing::CraftedOptions notEncrypted2 = testing::PlainOptions();
-  notEncrypted2.notEncrypted = 2;
-  const RoundTrip cases[] = {
-      {"plain, one frame", testing::PlainOptions(), testing::MixedContent(50000, 1)},
-      {"encrypted, one frame", testing::EncryptedOptions(u"secret"), testing::MixedContent(100, 2)},
-      {"encrypted, many frames", small, testing::MixedContent(20000, 3)},
-      {"plain, many frames", smallPlain, testing::NoiseContent(20000, 4)},
-      {"encrypted, noise shrinks frames", testing::EncryptedOptions(u"x"),
-       testing::NoiseContent(400000, 5)},
-      {"stored level 0", stored, testing::NoiseContent(300000, 6)},
-      {"trailing bytes after each stream", trailing, testing::MixedContent(30000, 7)},
-      {"notEncrypted 2 is unencrypted", notEncrypted2, testing::MixedContent(1000, 8)},
-      {"one byte", testing::EncryptedOptions(u"1"), {0x42}},
+TEST(ChunkSum, KnownValues) {
+  const struct {
+    uint32_t previous;
+    std::string bytes;
+    uint32_t expected;
+  } cases[] = {
+      {0, "", 0xFFFFFFFFu},
+      {0, "abc", 0xBC7DDB53u},
+      {0, "123456789", 0x9B63D02Cu},
+      {0x49ED3E86u, "c", 0xF27564E7u},
+      {0x12345678u, "", 0xEDCBA987u},
+      {0, "abcabc", 0xCD6689B1u},
+      {0xBC7DDB53u, "abc", 0x7A02F4B1u},  // chaining complements between chunks: not "abcabc"
   };
-  for (const RoundTrip& c : cases) {
-    const auto archive = testing::WriteArchiveToMemory(
-        {{u"first", testing::MixedContent(333, 9), {}}, {u"x\\y", c.content, {}}}, c.options);
-    ArchiveSession session;
-    OpenFromMemory(archive, session);
-    uint32_t sum = 0;
-    EXPECT_EQ(DecodeEntry(session, 1, c.options.password, &sum), c.content) << c.what;
-    EXPECT_EQ(sum, session.catalog.at(1).record.entrySum) << c.what;
-    EXPECT_EQ(DecodeEntry(session, 0, c.options.password), testing::MixedContent(333, 9)) << c.what;
+  for (const auto& c : cases) {
+    const auto* data = reinterpret_cast<const uint8_t*>(c.bytes.data());
+    EXPECT_EQ(ChunkSumUpdate(c.previous, data, int32_t(c.bytes.size())), c.expected) << c.bytes;
+  }
+  EXPECT_EQ(ChunkSumUpdate(0x12345678u, reinterpret_cast<const uint8_t*>("abc"), -5), 0xEDCBA987u);
+}
+
+// The same bytes from CryptoAPI (Windows build) and OpenSSL (elsewhere).
+TEST(ArchiveKey, KeysComeFromThePasswordExactlyAsTyped) {
+  const std::pair<const char16_t*, const char*> cases[] = {
+      {u"secret", "15eaff9b3a03f7c9ef00f818026922ad"},
+      {u"Secret", "a0cb65804f3d3da85d9aced47caf8b20"},
+      {u"secret ", "9a08b52fb22c7a183abd1463943f0e24"},
+      {u"пароль", "7c4aa1d66c2ceaa37c0be9d7715121ee"},
+      {u"ПАРОЛЬ", "a76f235b090de0ea7fb93cafe44cfd99"},
+      {u"0123456789abcdef", "1017f5b5053ae7810eb7797e6da4ec67"},
+  };
+  for (const auto& [password, firstBlock] : cases) {
+    std::vector<uint8_t> zeros(32);
+    uint32_t length = 16;
+    ASSERT_TRUE(DeriveArchiveKey(password).Encrypt(zeros.data(), length, 32, true));
+    EXPECT_EQ(length, 32u);
+    zeros.resize(16);
+    EXPECT_EQ(zeros, FromHex(firstBlock)) << ToUtf8(password);
   }
 }
 
-TEST(DecodeChunk, WrongPasswordGivesOneOfTheTwoTexts) {
-  const auto archive = testing::WriteArchiveToMemory({{u"a", testing::MixedContent(5000, 1), {}}},
-                                                     testing::EncryptedOptions(u"right"));
-  for (const char16_t* password : {u"wrong", u"Right", u"right ", u"r", u"0123456789abcdef"}) {
-    ArchiveSession session;
-    OpenFromMemory(archive, session);
-    const std::u16string text = FailureOf([&] { DecodeEntry(session, 0, password); });
-    EXPECT_TRUE(text == text::kDecryptFailed || text == text::kFrameSumMismatch)
-        << ToUtf8(password) << ": " << ToUtf8(text);
+// 48 zero bytes under the key of "k", padded.
+const char kCipher48[] =
+    "98b83acca25a82e871be4e2511addbf60d354a19dbe365cddd4c202602fdac30"
+    "4886027cd045bb38befea83de87701e7e96e2dd01ccb508f2f85163f896c75e0";
+
+TEST(ArchiveKey, ChainingRunsAcrossCallsAndRestartsAfterTheFinalOne) {
+  const std::vector<uint8_t> zeros(48);
+  ArchiveKey key = DeriveArchiveKey(u"k");
+  for (int entry = 0; entry < 2; ++entry) {  // the second entry proves the restart
+    std::vector<uint8_t> data(64);
+    uint32_t first = 32;
+    uint32_t second = 16;
+    ASSERT_TRUE(key.Encrypt(data.data(), first, 32, false));
+    ASSERT_TRUE(key.Encrypt(data.data() + 32, second, 32, true));
+    EXPECT_EQ(data, FromHex(kCipher48));
+    ASSERT_TRUE(key.Decrypt(data.data(), first, false));
+    ASSERT_TRUE(key.Decrypt(data.data() + 32, second, true));
+    EXPECT_EQ(first + second, 48u);
+    EXPECT_EQ(std::vector<uint8_t>(data.begin(), data.begin() + 48), zeros);
   }
+  // Frames on their own, the later first, each from the last cipher block before it.
+  const auto frames = key.NewFrameDecryptor();
+  ASSERT_NE(frames, nullptr);
+  std::vector<uint8_t> data = FromHex(kCipher48);
+  uint32_t first = 32;
+  uint32_t second = 32;
+  ASSERT_TRUE(frames->Decrypt(FromHex(kCipher48).data() + 16, data.data() + 32, second, true));
+  ASSERT_TRUE(frames->Decrypt(zeros.data(), data.data(), first, false));
+  EXPECT_EQ(first + second, 48u);
+  EXPECT_EQ(std::vector<uint8_t>(data.begin(), data.begin() + 48), zeros);
 }
 
-void AppendU32(std::vector<uint8_t>& bytes, uint32_t value) {
-  bytes.resize(bytes.size() + 4);
-  StoreU32(&bytes[bytes.size() - 4], value);
-}
+// Frames of "abc" as a zlib stream: stored as it is, with 3 zero bytes behind it, and encrypted
+// under the key of "pw".
+const char kAbc[] = "0b000000 78da4b4c4a0600024d0127 47e4cca2";
+const char kAbcTrailing[] = "0e000000 78da4b4c4a0600024d0127000000 e40cf949";
+const char kAbcEncrypted[] = "10000000 28b8d278c9c496de3b8f572dfc967dc4 47e4cca2";
 
-// Hand-built frames for a one-entry archive: payloads stored without encryption.
-std::vector<uint8_t> ArchiveWithPayloads(const std::vector<std::vector<uint8_t>>& payloads) {
-  std::vector<uint8_t> archive;
-  uint64_t packed = 0;
-  for (const auto& p : payloads) {
-    AppendU32(archive, static_cast<uint32_t>(p.size()));
-    archive.insert(archive.end(), p.begin(), p.end());
-    AppendU32(archive, ChunkSum(p.data(), static_cast<int32_t>(p.size())));
-    packed += p.size() + 8;
-  }
-  EntryRecord record;
-  record.unpackedSize = 1;
-  record.packedSize = packed;
-  record.nameLength = 1;
-  const uint64_t directoryAt = archive.size();
-  const auto r = SerializeEntryRecord(record);
-  archive.insert(archive.end(), r.begin(), r.end());
-  archive.insert(archive.end(), {'n', 0});
-  ArchiveHeader header;
-  header.entryCount = 1;
-  header.totalPackedSize = packed;
-  header.totalUnpackedSize = 1;
-  header.titleLength = 1;
-  header.notEncrypted = 1;
-  const auto h = SerializeHeader(header);
-  archive.insert(archive.end(), h.begin(), h.end());
-  archive.insert(archive.end(), {'t', 0});
-  ArchiveTrailer trailer;
-  trailer.headerDistance = 8 + 42;
-  trailer.directoryDistance = static_cast<uint32_t>(archive.size() + 8 - directoryAt);
-  const auto t = SerializeTrailer(trailer);
-  archive.insert(archive.end(), t.begin(), t.end());
-  return archive;
-}
-
-std::vector<uint8_t> Zlib(const std::vector<uint8_t>& content) {
-  uLongf length = compressBound(static_cast<uLong>(content.size()));
-  std::vector<uint8_t> out(length);
-  EXPECT_EQ(compress2(out.data(), &length, content.data(), static_cast<uLong>(content.size()), 9),
-            Z_OK);
-  out.resize(length);
-  return out;
-}
-
-TEST(DecodeChunk, InflatedSizeLimitIsTheChunkBuffer) {
-  struct Case {
-    size_t size;
-    const char16_t* failure;
-  } cases[] = {{128000, u"(none)"}, {128001, text::kInflateFailed}};
-  for (const Case& c : cases) {
-    const std::vector<uint8_t> content(c.size, 'q');
-    ArchiveSession session;
-    OpenFromMemory(ArchiveWithPayloads({Zlib(content)}), session);
-    std::vector<uint8_t> decoded;
-    EXPECT_EQ(FailureOf([&] { decoded = DecodeEntry(session, 0, u""); }), c.failure) << c.size;
-    if (c.failure == std::u16string(u"(none)")) {
-      EXPECT_EQ(decoded, content);
+TEST(DecodeChunk, DecodesAFrameOrGivesItsText) {
+  const struct {
+    const char* what;
+    const char* frame;
+    const char16_t* password;  // null: stored without encryption
+    uint64_t consumed, packedSize;
+    std::string content;      // when it decodes
+    const char16_t* failure;  // when it does not
+  } cases[] = {
+      {"one frame", kAbc, nullptr, 0, 19, "abc", nullptr},
+      {"bytes after the stream", kAbcTrailing, nullptr, 0, 22, "abc", nullptr},
+      {"frame ending at the entry's end", kAbc, nullptr, 100, 119, "abc", nullptr},
+      {"frame ending past the entry's end", kAbc, nullptr, 100, 118, "", text::kFrameReadFailed},
+      {"cut in payloadLength", "0b0000", nullptr, 0, 19, "", text::kFrameReadFailed},
+      {"cut in the payload", "0b000000 78da4b4c", nullptr, 0, 19, "", text::kFrameReadFailed},
+      {"cut in payloadSum", "0b000000 78da4b4c4a0600024d0127 47e4", nullptr, 0, 19, "",
+       text::kFrameReadFailed},
+      {"payload longer than a buffer", "01f40100 ab*200", nullptr, 0, 1000000, "",
+       text::kFrameReadFailed},
+      {"payload byte flipped", "0b000000 78da4b4c4a0600024d0126 47e4cca2", nullptr, 0, 19, "",
+       text::kFrameSumMismatch},
+      {"payloadSum flipped", "0b000000 78da4b4c4a0600024d0127 47e4cc22", nullptr, 0, 19, "",
+       text::kFrameSumMismatch},
+      {"empty payload", "00000000 ffffffff", nullptr, 0, 8, "", text::kInflateFailed},
+      {"inflates to 128000 bytes",
+       "94000000 78daedc13101000000c2a0ccebffd8c0044001 00*123 7c0306c6c0e5 696702a8", nullptr, 0,
+       156, std::string(128000, 'q'), nullptr},
+      {"inflates to 128001 bytes",
+       "94000000 78daedc13101000000c2a0ccebff18c1024001 00*123 1c03c81cc156 77647f3c", nullptr, 0,
+       156, "", text::kInflateFailed},
+      {"encrypted, last frame", kAbcEncrypted, u"pw", 5, 29, "abc", nullptr},
+      {"encrypted, not the last frame", kAbcEncrypted, u"pw", 5, 30, "", text::kFrameSumMismatch},
+      {"encrypted, wrong password", kAbcEncrypted, u"px", 5, 29, "", text::kDecryptFailed},
+      {"encrypted, not whole blocks", kAbc, u"pw", 0, 19, "", text::kDecryptFailed},
+      {"encrypted, not whole blocks nor last", kAbc, u"pw", 0, 100, "", text::kDecryptFailed},
+      {"encrypted, empty", "00000000 ffffffff", u"pw", 0, 8, "", text::kDecryptFailed},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    testing::MemoryReadableFile file(FromHex(c.frame));
+    std::optional<ArchiveKey> key;
+    if (c.password != nullptr) key.emplace(DeriveArchiveKey(c.password));
+    ChunkBuffer input;
+    ChunkBuffer output;
+    input.data()[0] = 0x11;
+    try {
+      const FrameLengths lengths =
+          DecodeChunk(file, key ? &*key : nullptr, c.packedSize, c.consumed, input, output);
+      EXPECT_EQ(c.failure, nullptr);
+      EXPECT_EQ(std::string(output.data(), output.data() + lengths.inflatedLength), c.content);
+    } catch (const Failure& f) {
+      EXPECT_EQ(ToUtf8(f.text()), ToUtf8(c.failure != nullptr ? c.failure : u"(decodes)"));
+    }
+    // A payload too long for its buffer is refused before anything is read into it.
+    if (c.packedSize == 1000000) {
+      EXPECT_EQ(input.data()[0], 0x11);
     }
   }
-}
-
-TEST(DecodeChunk, DamagedFramesGiveTheirTexts) {
-  const auto good = Zlib(testing::MixedContent(4000, 1));
-  auto gzipHeader = good;
-  gzipHeader[0] = 0x1F;  // not a zlib header
-  auto truncated = good;
-  truncated.resize(truncated.size() - 5);
-  struct Case {
-    const char* what;
-    std::function<void(std::vector<uint8_t>&)> damage;
-    const char16_t* failure;
-  } cases[] = {
-      {"payload byte flipped (no password involved)", [](auto& a) { a[10] ^= 1; },
-       text::kFrameSumMismatch},
-      {"payloadSum flipped", [&](auto& a) { a[4 + good.size()] ^= 0x80; }, text::kFrameSumMismatch},
-      {"payloadLength beyond the buffer", [](auto& a) { StoreU32(a.data(), 128001); },
-       text::kFrameReadFailed},
-      {"payloadLength beyond the file", [](auto& a) { StoreU32(a.data(), 100000); },
-       text::kFrameReadFailed},
-  };
-  for (const Case& c : cases) {
-    auto archive = ArchiveWithPayloads({good});
-    c.damage(archive);
-    ArchiveSession session;
-    OpenFromMemory(archive, session);
-    EXPECT_EQ(ToUtf8(FailureOf([&] { DecodeEntry(session, 0, u""); })), ToUtf8(c.failure))
-        << c.what;
-  }
-  for (const auto& payload : {gzipHeader, truncated, std::vector<uint8_t>{}}) {
-    ArchiveSession session;
-    OpenFromMemory(ArchiveWithPayloads({payload}), session);
-    EXPECT_EQ(FailureOf([&] { DecodeEntry(session, 0, u""); }), text::kInflateFailed);
-  }
-}
-
-TEST(DecodeChunk, ShortReadsOfEachFieldFail) {
-  const auto payload = Zlib(testing::MixedContent(100, 1));
-  // The frame is read from a file cut inside each of its three fields.
-  for (const size_t keep : {size_t{2}, size_t{4} + 3, size_t{4} + payload.size() + 2}) {
-    std::vector<uint8_t> frame(4);
-    StoreU32(frame.data(), static_cast<uint32_t>(payload.size()));
-    frame.insert(frame.end(), payload.begin(), payload.end());
-    frame.resize(keep);
-    testing::MemoryReadableFile file(frame);
-    ChunkBuffer in, out;
-    EXPECT_EQ(FailureOf([&] { DecodeChunk(file, nullptr, 1000, 0, in, out); }),
-              text::kFrameReadFailed)
-        << keep;
-  }
-}
-
-TEST(DecodeChunk, OversizedPayloadIsRefusedBeforeReading) {
-  std::vector<uint8_t> frame(4 + 200000, 0xAB);
-  StoreU32(frame.data(), 200000);
-  testing::MemoryReadableFile file(frame);
-  ChunkBuffer in, out;
-  in.data()[0] = 0x11;
-  EXPECT_EQ(FailureOf([&] { DecodeChunk(file, nullptr, 300000, 0, in, out); }),
-            text::kFrameReadFailed);
-  EXPECT_EQ(in.data()[0], 0x11);  // nothing was read into the buffer
-}
-
-TEST(DecodeChunk, FinalFlagFollowsStoredLengths) {
-  // Frames of 48, 48 and 32 stored bytes (56, 56 and 40 on disk) in an entry of 152 bytes:
-  // only the third is decrypted as final. The writer makes exactly this shape for small chunks.
-  testing::CraftedOptions options = testing::EncryptedOptions(u"pw");
-  options.compressionLevel = 0;
-  options.frameContent = 30;
-  const auto content = testing::NoiseContent(70, 1);
-  const auto archive = testing::WriteArchiveToMemory({{u"e", content, {}}}, options);
-  ArchiveSession session;
-  OpenFromMemory(archive, session);
-  const auto& record = session.catalog.at(0).record;
-  EXPECT_EQ(record.packedSize, 56u + 56 + 40);
-  EXPECT_EQ(DecodeEntry(session, 0, u"pw"), content);
 }
 
 }  // namespace

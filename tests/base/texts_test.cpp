@@ -1,0 +1,132 @@
+// Texts as the user sees them: UTF conversions, byte counts and the lines made of them, and texts
+// from an archive made safe to show.
+#include <gtest/gtest.h>
+
+#include "base/fill_in.h"
+#include "base/shown_text.h"
+#include "base/size_text.h"
+#include "base/utf.h"
+
+namespace ozr {
+namespace {
+
+using namespace std::string_literals;
+
+TEST(Utf, ConvertsCharactersAndReplacesWhatIsNone) {
+  const struct {
+    std::string utf8;
+    std::u16string text;
+  } cases[] = {
+      {"Пароль \xF0\x9F\x93\xA6 ok", u"Пароль \U0001F4E6 ok"},
+      {"\xC0\xAF", u"\uFFFD"},      // overlong "/"
+      {"\xED\xA0\x80", u"\uFFFD"},  // encoded surrogate
+      {"a\xE2\x82", u"a\uFFFD"},    // truncated sequence
+      {"\xFF"s + "b", u"\uFFFDb"},  // impossible lead byte
+  };
+  for (const auto& c : cases) EXPECT_EQ(FromUtf8(c.utf8), c.text) << c.utf8;
+  EXPECT_EQ(ToUtf8(u"Пароль \U0001F4E6 ok"), "Пароль \xF0\x9F\x93\xA6 ok");
+  EXPECT_EQ(ToUtf8(u"\xD800"), "\xEF\xBF\xBD");
+}
+
+TEST(Utf, APathThatIsNotUtf8KeepsItsBytes) {
+  const struct {
+    std::string bytes;
+    std::u16string text;
+    bool whole;  // characters only, as an archive's names must be
+  } cases[] = {
+      {"out\xFF", u"out\xDCFF", false},
+      {"a\xE2\x82"s + "b", u"a\xDCE2\xDC82"s + u"b", false},  // truncated: each byte on its own
+      {"\xC0\xAF", u"\xDCC0\xDCAF", false},                   // overlong "/"
+      {"\xED\xB2\x80", u"\xDCED\xDCB2\xDC80", false},         // an encoded surrogate
+      {"Отчёт \xF0\x9F\x93\xA6", u"Отчёт \U0001F4E6", true},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(PathFromBytes(c.bytes), c.text) << c.bytes;
+    EXPECT_EQ(PathToBytes(c.text), c.bytes) << c.bytes;
+    EXPECT_EQ(IsWholeUtf16(c.text), c.whole) << c.bytes;
+  }
+  for (int byte = 0x80; byte <= 0xFF; ++byte) {
+    const std::string alone(1, static_cast<char>(byte));
+    EXPECT_EQ(PathToBytes(PathFromBytes(alone)), alone) << byte;
+  }
+  // Shown, a kept byte is a replacement character; a surrogate that stands for no byte stays one.
+  EXPECT_EQ(ToUtf8(PathFromBytes("\xFF")), "\xEF\xBF\xBD");
+  EXPECT_EQ(PathToBytes(u"\xD800"), "\xEF\xBF\xBD");
+}
+
+TEST(FormatSize, ExactTextsAtEveryBoundary) {
+  // 1.125, 1.625 and 2.375 are exact halves, which round up; 1.0048828125 rounds down;
+  // 1073741825 is 2^30 in single precision; counts of 2^63 and more are negative as signed
+  // numbers, shown as their low 32 bits.
+  const std::pair<int64_t, const char*> cases[] = {
+      {0, "0 байт"},
+      {1024, "1024 байт"},
+      {1025, "1.00 КБ"},
+      {1029, "1.00 КБ"},
+      {1034, "1.01 КБ"},
+      {1152, "1.13 КБ"},
+      {1664, "1.63 КБ"},
+      {2432, "2.38 КБ"},
+      {2047, "2.00 КБ"},
+      {250000, "244.14 КБ"},
+      {1048576, "1024.00 КБ"},
+      {1048577, "1.00 МБ"},
+      {123456789, "117.74 МБ"},
+      {1073741824, "1024.00 МБ"},
+      {1073741825, "1024.00 МБ"},
+      {1073741824LL + 65536, "1.00 ГБ"},
+      {4509715660LL, "4.20 ГБ"},
+      {5497558138880LL, "5120.00 ГБ"},
+      {INT64_MAX, "8589934592.00 ГБ"},
+      {static_cast<int64_t>(0x8000000100000005ull), "5 байт"}};
+  for (const auto& [count, text] : cases) EXPECT_EQ(ToUtf8(FormatSize(count)), text) << count;
+}
+
+TEST(FormatLines, ExamplesFromTheDialog) {
+  const std::pair<std::u16string, std::u16string> cases[] = {
+      {FormatEntryLine(u"readme.txt", 1536, 512),
+       u"readme.txt; размер в архиве: 512 байт, исходный: 1.50 КБ"},
+      {FormatEntryLine(u"a.txt\0hidden"s, 1, 2),
+       u"a.txt; размер в архиве: 2 байт, исходный: 1 байт"},
+      {FormatEntryLine(std::u16string(260, u'я'), 5497558138880LL, 5497558138880LL),
+       std::u16string(260, u'я') + u"; размер в архиве: 5120.00 ГБ, исходный: 5120.00 ГБ"},
+      {FormatSummaryLine(3, 250000, 10000),
+       u"В архиве файлов: 3, размер в архиве: 9.77 КБ, исходный: 244.14 КБ"},
+      {FormatSummaryLine(4294967295u, 1, 1),
+       u"В архиве файлов: 4294967295, размер в архиве: 1 байт, исходный: 1 байт"},
+      {FormatLevelLine(6), u"Степень сжатия: 6"},
+  };
+  for (const auto& [line, expected] : cases) EXPECT_EQ(ToUtf8(line), ToUtf8(expected));
+}
+
+TEST(ShownText, ReplacesControlsAndDirectionalCharactersOnly) {
+  const struct {
+    std::u16string text;
+    std::u16string line;       // ShownText
+    std::u16string multiline;  // ShownMultilineText, where it differs
+  } cases[] = {
+      {u"Обычный текст ¹", u"Обычный текст ¹", {}},
+      {u"\0a\x01\x1f"s, u"\uFFFDa\uFFFD\uFFFD", {}},
+      {u"\x1b[31m\tx\x7f\x80\x85\x9f", u"\uFFFD[31m\uFFFDx\uFFFD\uFFFD\uFFFD\uFFFD", {}},
+      {u"\u202A\u202B\u202C\u202D\u202E", u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD", {}},
+      {u"\u2066\u2067\u2068\u2069\u200E\u200F\u061C",
+       u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD",
+       {}},
+      // the neighbours of every range
+      {u"\x20\x7e\xa0\u061B\u061D\u200D\u2010\u2029\u202F\u2065\u206A",
+       u"\x20\x7e\xa0\u061B\u061D\u200D\u2010\u2029\u202F\u2065\u206A",
+       {}},
+      {u"a\r\nb\nc\rd\r", u"a\uFFFD\uFFFDb\uFFFDc\uFFFDd\uFFFD", u"a\r\nb\nc\uFFFDd\uFFFD"},
+      {u"\r\r\n", u"\uFFFD\uFFFD\uFFFD", u"\uFFFD\r\n"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ShownText(c.text), c.line) << ToUtf8(c.text);
+    EXPECT_EQ(ShownMultilineText(c.text), c.multiline.empty() ? c.line : c.multiline)
+        << ToUtf8(c.text);
+  }
+  EXPECT_EQ(FillIn(u"Имя: %s.\r\nПрервать?", u"a\r\nb\u202Etxt.exe"),
+            u"Имя: a\uFFFD\uFFFDb\uFFFDtxt.exe.\r\nПрервать?");
+}
+
+}  // namespace
+}  // namespace ozr
