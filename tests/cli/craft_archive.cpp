@@ -1,8 +1,6 @@
 // Test helper: writes an archive whose entry names are given verbatim (the writer accepts any
 // name, also those no file system would produce), for the command-line tests of hostile archives.
-// Usage: craft_archive OUTPUT [-p PASSWORD] NAME=CONTENT...   (NAME uses "\" between levels)
-#include <cstdio>
-#include <cstring>
+// Usage: craft_archive OUTPUT NAME=CONTENT...   (NAME uses "\" between levels)
 #include <fstream>
 #include <string>
 #include <vector>
@@ -15,19 +13,10 @@
 namespace {
 
 int Craft(const std::vector<std::string>& args) {
-  if (args.empty()) {
-    std::fputs("usage: craft_archive OUTPUT [-p PASSWORD] NAME=CONTENT...\n", stderr);
-    return 2;
-  }
   ozr::PackOptions options;
   options.title = u"crafted";
   std::vector<ozr::PackEntry> entries;
   for (size_t i = 1; i < args.size(); ++i) {
-    if (args[i] == "-p" && i + 1 < args.size()) {
-      options.encrypted = true;
-      options.password = ozr::FromUtf8(args[++i]);
-      continue;
-    }
     const size_t equals = args[i].find('=');
     if (equals == std::string::npos) return 2;
     const std::string content = args[i].substr(equals + 1);
@@ -38,7 +27,7 @@ int Craft(const std::vector<std::string>& args) {
   std::vector<uint8_t> bytes;
   ozr::testing::MemoryWritableFile file(bytes);
   ozr::WriteArchive(entries, options, nullptr, file);
-  std::ofstream out(args[0], std::ios::binary);
+  std::ofstream out(args.at(0), std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()),
             static_cast<std::streamsize>(bytes.size()));
   return out ? 0 : 1;

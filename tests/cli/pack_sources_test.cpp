@@ -8,11 +8,10 @@
 #include <sys/stat.h>
 #endif
 
+#include <algorithm>
+
 #include "base/failure.h"
-#include "base/fill_in.h"
-#include "base/texts.h"
 #include "base/utf.h"
-#include "cli/cli_texts.h"
 #include "cli/native_path.h"
 #include "support/temp_folder.h"
 
@@ -20,135 +19,103 @@ namespace ozr::cli {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::TempFolder;
 
-void Put(const fs::path& path, size_t size) {
-  fs::create_directories(path.parent_path());
-  testing::WriteFile(path, std::vector<uint8_t>(size, 'x'));
-}
-
-std::vector<std::u16string> Names(const SourceList& list) {
-  std::vector<std::u16string> names;
-  for (const PackEntry& entry : list.entries) names.push_back(entry.name);
-  return names;
-}
-
-std::u16string Text(const fs::path& path) { return PathText(path); }
-
-// Runs CollectSources and returns the text of the Failure it throws ("" when none).
-std::u16string FailureOf(const std::vector<std::u16string>& inputs) {
-  try {
-    CollectSources(inputs, u"");
-  } catch (const Failure& failure) {
-    return failure.text();
-  }
-  return u"";
-}
-
-TEST(CollectSources, FoldersUnderTheirNameInNameOrderThenFilesAsGiven) {
-  TempFolder t;
-  const fs::path docs = t.path() / u"документы";
-  Put(docs / "b.txt", 3);
-  Put(docs / "a b.txt", 4);
-  Put(docs / "a" / "z.txt", 5);
-  Put(docs / u"Я.txt", 6);
-  Put(t.path() / u"один.bin", 7);
-
-  const SourceList list = CollectSources({Text(docs), Text(t.path() / u"один.bin")}, u"");
-  EXPECT_EQ(Names(list),
-            (std::vector<std::u16string>{u"документы\\a\\z.txt", u"документы\\a b.txt",
-                                         u"документы\\b.txt", u"документы\\Я.txt", u"один.bin"}));
-  EXPECT_EQ(list.entries[0].sourcePath, Text(docs / "a" / "z.txt"));
-  EXPECT_TRUE(list.entries[0].bytes.empty());
-  EXPECT_EQ(list.totalSize, 25u);
-  EXPECT_TRUE(list.warnings.empty());
-}
-
-TEST(CollectSources, TrailingSeparatorAndDotLevelsKeepTheFolderName) {
-  TempFolder t;
-  Put(t.path() / "d" / "f", 1);
-  const std::u16string base = Text(t.path() / "d");
-  for (const std::u16string& input : {base + kNativeSeparator, base + kNativeSeparator + u"."}) {
-    EXPECT_EQ(Names(CollectSources({input}, u"")), (std::vector<std::u16string>{u"d\\f"}))
-        << ToUtf8(input);
-  }
-}
-
-TEST(CollectSources, DotAndDotDotGiveTheContentOnly) {
-  TempFolder t;
-  Put(t.path() / "sub" / "f", 1);
+// In a fresh current folder holding `files`: the entry names CollectSources gives, its sorted
+// warnings and the total size, one a line; or the text of its failure. A file holds one byte,
+// none when its name says "empty"; a name ending in "/" is a folder, "pipe" a FIFO, and "a->b" a
+// link a to b.
+std::u16string Outcome(const std::vector<std::string>& files,
+                       const std::vector<std::u16string>& inputs,
+                       const std::u16string& output = u"") {
+  const testing::TempFolder t;
   const fs::path before = fs::current_path();
-  fs::current_path(t.path() / "sub");
-  const SourceList dot = CollectSources({u"."}, u"");
-  const SourceList up = CollectSources({u".."}, u"");
-  fs::current_path(before);
-  EXPECT_EQ(Names(dot), (std::vector<std::u16string>{u"f"}));
-  EXPECT_EQ(Names(up), (std::vector<std::u16string>{u"sub\\f"}));
-}
-
-TEST(CollectSources, RefusesWhatTheArchiveCannotHoldFaithfully) {
-  TempFolder t;
-  Put(t.path() / "x" / "same.txt", 1);
-  Put(t.path() / "y" / "same.txt", 1);
-  const std::u16string missing = Text(t.path() / u"нет");
-  EXPECT_EQ(FailureOf({missing}), FillIn(ozr::text::kPackSourceReadFailed, missing));
-  EXPECT_EQ(FailureOf({Text(t.path() / "x" / "same.txt"), Text(t.path() / "y" / "same.txt")}),
-            FillIn(text::kDuplicateName, u"same.txt"));
-  EXPECT_EQ(FailureOf({Text(t.path() / "x"), Text(t.path() / "x")}),
-            FillIn(text::kDuplicateName, u"x\\same.txt"));
+  fs::current_path(t.path());
+  for (const std::string& name : files) {
+    const size_t arrow = name.find("->");
+    const fs::path file = NativePath(PathFromBytes(name.substr(0, arrow)));
+    if (file.has_parent_path()) fs::create_directories(file.parent_path());
+    if (arrow != std::string::npos) {
+      fs::create_symlink(name.substr(arrow + 2), file);
+    } else if (file.filename() == "pipe") {
 #ifndef _WIN32
-  // On POSIX "\" is an ordinary character, which the archive would read as a folder level; and a
-  // name that is not UTF-8 has no UTF-16 form.
-  Put(t.path() / "b" / "a\\b", 1);
-  EXPECT_EQ(FailureOf({Text(t.path() / "b")}),
-            FillIn(text::kUnrepresentableName, Text(t.path() / "b" / "a\\b")));
-  Put(t.path() / "c" / "\xff.txt", 1);
-  EXPECT_EQ(FailureOf({Text(t.path() / "c")}),
-            FillIn(text::kUnrepresentableName, Text(t.path() / "c" / "\xff.txt")));
+      ::mkfifo(file.c_str(), 0600);
 #endif
-}
-
-TEST(CollectSources, RefusesNamesTheUnpackerWouldRefuseOrChangeOnWindows) {
-  TempFolder t;
-  // Each under a folder of its own, which is the input; the message names the file.
-  std::vector<fs::path> cases = {fs::path(u"bidi") / u"invoice\u202Efdp.exe"};
-#ifndef _WIN32  // names Windows itself cannot create
-  cases.insert(cases.end(), {fs::path("colon") / "12:30.log", fs::path("device") / "con.txt",
-                             fs::path("dot") / "report.txt.", fs::path("space") / "docs " / "a"});
-#endif
-  for (const fs::path& relative : cases) {
-    Put(t.path() / relative, 1);
-    EXPECT_EQ(FailureOf({Text(t.path() / *relative.begin())}),
-              FillIn(text::kNameRefusedOnWindows, Text(t.path() / relative)))
-        << relative;
+    } else if (file.has_filename()) {
+      const bool empty = name.find("empty") != std::string::npos;
+      testing::WriteFile(file, std::vector<uint8_t>(empty ? 0 : 1, 'x'));
+    }
   }
+  std::u16string outcome;
+  try {
+    SourceList list = CollectSources(inputs, output);
+    std::sort(list.warnings.begin(), list.warnings.end());
+    for (const PackEntry& entry : list.entries) outcome += entry.name + u"\n";
+    for (const std::u16string& warning : list.warnings) outcome += warning + u"\n";
+    outcome += FromUtf8(std::to_string(list.totalSize));
+  } catch (const Failure& failure) {
+    outcome = failure.text();
+  }
+  fs::current_path(before);
+  return outcome;
 }
 
-#ifndef _WIN32
-TEST(CollectSources, LinksToFilesAreFollowedOtherSpecialFilesLeftOut) {
-  TempFolder t;
-  const fs::path root = t.path() / "r";
-  Put(t.path() / "target.txt", 2);
-  Put(t.path() / "dir" / "inner", 2);
-  fs::create_directories(root);
-  fs::create_symlink(t.path() / "target.txt", root / "link.txt");
-  fs::create_directory_symlink(t.path() / "dir", root / "dirlink");
-  fs::create_symlink(t.path() / "gone", root / "dangling");
-  ASSERT_EQ(::mkfifo((root / "pipe").c_str(), 0600), 0);
-
-  const SourceList list = CollectSources({Text(root)}, u"");
-  EXPECT_EQ(Names(list), (std::vector<std::u16string>{u"r\\link.txt"}));
-  std::vector<std::u16string> warnings = list.warnings;
-  std::sort(warnings.begin(), warnings.end());
-  std::vector<std::u16string> expected = {
-      FillIn(text::kFolderLinkSkipped, Text(root / "dirlink")),
-      FillIn(text::kSpecialFileSkipped, Text(root / "dangling")),
-      FillIn(text::kSpecialFileSkipped, Text(root / "pipe")),
+TEST(CollectSources, NamesOrderAndRefusals) {
+  struct Case {
+    std::vector<std::string> files;  // UTF-8, or bytes as they are on POSIX
+    std::vector<std::u16string> inputs;
+    std::u16string outcome;
   };
-  std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(warnings, expected);
-}
+  const std::u16string refused =
+      u"Имя файла нельзя записать в архив (в Windows оно недопустимо: «:», имя устройства, точка "
+      u"или пробел в конце, знак направления письма): ";
+  const std::vector<Case> cases = {
+      // Folders under their name, in name order level by level, then files as given.
+      {{"d/b.txt", "d/a b.txt", "d/a/z.txt", "d/Я.txt", "one"},
+       {u"d", u"one"},
+       u"d\\a\\z.txt\nd\\a b.txt\nd\\b.txt\nd\\Я.txt\none\n5"},
+      {{"d/f"}, {u"d/"}, u"d\\f\n1"},
+      {{"d/f"}, {u"d/."}, u"d\\f\n1"},
+      {{"f"}, {u"."}, u"f\n1"},
+      {{"d/f"}, {u"d/.."}, u"d\\f\n1"},
+      {{"f", "e/empty", "h/"},
+       {u"f", u"e/empty", u"h"},
+       u"f\nПустая папка не может быть записана в архив: h.\n"
+       u"Пустой файл не может быть записан в архив: e/empty.\n1"},
+      {{}, {u"нет"}, u"Не удалось прочитать файл нет."},
+      {{"x/same.txt", "y/same.txt"},
+       {u"x/same.txt", u"y/same.txt"},
+       u"Имя same.txt встречается в архиве дважды."},
+      {{"x/s"}, {u"x", u"x"}, u"Имя x\\s встречается в архиве дважды."},
+      {{"b/invoice\u202Efdp.exe"},
+       {u"b/invoice\u202Efdp.exe"},
+       refused + u"b/invoice\uFFFDfdp.exe."},
+#ifndef _WIN32  // names Windows itself cannot create
+      {{"p/f", "p/empty", "p/h/"},
+       {u"p"},
+       u"p\\f\nПустая папка не может быть записана в архив: p/h.\n"
+       u"Пустой файл не может быть записан в архив: p/empty.\n1"},
+      {{"c/12:30.log"}, {u"c"}, refused + u"c/12:30.log."},
+      {{"c/con.txt"}, {u"c"}, refused + u"c/con.txt."},
+      {{"c/report."}, {u"c"}, refused + u"c/report.."},
+      {{"c/docs /a"}, {u"c"}, refused + u"c/docs /a."},
+      // "\" would read as a folder level, and a name not in UTF-8 has no UTF-16 form.
+      {{"c/a\\b"},
+       {u"c"},
+       u"Имя файла нельзя записать в архив (в нём есть «\\» или знаки не в UTF-8): c/a\\b."},
+      // Links to files are followed, to folders not (they may form cycles); others left out.
+      {{"t", "d/x", "r/link->../t", "r/dirlink->../d", "r/dangling->gone", "r/pipe"},
+       {u"r"},
+       u"r\\link\nПропущен r/dangling: это не обычный файл и не папка.\nПропущен r/pipe: это не "
+       u"обычный файл и не папка.\nПропущена ссылка на папку r/dirlink.\n1"},
+      {{"c/\xff.txt"},
+       {u"c"},
+       u"Имя файла нельзя записать в архив (в нём есть «\\» или знаки не в UTF-8): c/\xDCFF.txt."},
 #endif
+  };
+  for (const Case& c : cases) EXPECT_EQ(ToUtf8(Outcome(c.files, c.inputs)), ToUtf8(c.outcome));
+  // The archive being written, found in a folder being packed, does not pack itself.
+  EXPECT_EQ(Outcome({"p/a", "p/self.ozr"}, {u"p"}, u"p/self.ozr"), u"p\\a\n1");
+}
 
 }  // namespace
 }  // namespace ozr::cli

@@ -1,200 +1,112 @@
-// The job's dialog on a terminal: password, questions, messages and the bar, as a user sees them.
+// The job's dialog on a terminal: typed answers, questions, the password prompt and the bar.
 #include "cli/terminal_dialog.h"
 
 #include <gtest/gtest.h>
 
-#include "base/texts.h"
 #include "base/utf.h"
-#include "cli/cli_texts.h"
 #include "fake_console.h"
 
 namespace ozr::cli {
 namespace {
 
-using testing::FakeConsole;
-
-std::atomic<bool> notInterrupted{false};
-
-TEST(TerminalDialog, PasswordComesFromTheCommandLineOrASilentPrompt) {
-  struct Case {
-    const char* name;
-    bool encrypted;
-    std::optional<std::u16string> given;
-    bool canPrompt;
-    std::deque<std::u16string> typed;
-    std::u16string password;
-    int prompts;
-    std::u16string err;
-  };
-  const std::u16string tooLong(17, u'ж');
-  const std::u16string prompt = text::kPasswordPrompt;
-  const std::vector<Case> cases = {
-      {"plain archive", false, std::nullopt, true, {u"x"}, u"", 0, u""},
-      {"given", true, u"дано", true, {u"x"}, u"дано", 0, u""},
-      {"given empty", true, u"", true, {u"x"}, u"", 0, u""},
-      {"no terminal", true, std::nullopt, false, {u"x"}, u"", 0, u""},
-      {"typed", true, std::nullopt, true, {u"секрет"}, u"секрет", 1, prompt},
-      {"too long, then right",
-       true,
-       std::nullopt,
-       true,
-       {tooLong, u"ok"},
-       u"ok",
-       2,
-       prompt + ozr::text::kPackPasswordTooLong + u"\n" + prompt},
-      {"input ended", true, std::nullopt, true, {}, u"", 1, prompt},
-  };
-  for (const Case& c : cases) {
-    FakeConsole console;
-    console.input = c.typed;
-    DialogSettings settings;
-    settings.encrypted = c.encrypted;
-    settings.password = c.given;
-    settings.canPrompt = c.canPrompt;
-    TerminalDialog dialog(console, {}, settings, notInterrupted);
-    EXPECT_EQ(dialog.ReadPassword(), c.password) << c.name;
-    EXPECT_EQ(console.secretReads, c.prompts) << c.name;
-    EXPECT_EQ(console.err, c.err) << c.name;
-  }
+TEST(ParseAnswer, RussianAndEnglishInAnyCase) {
+  const std::optional<MessageAnswer> y = kIdYes, n = kIdNo, none;
+  const std::vector<std::pair<std::u16string, std::optional<MessageAnswer>>> cases = {
+      {u"д", y},     {u"Да", y},      {u" ДА ", y}, {u"y", y},        {u"YES", y},
+      {u"н", n},     {u"НЕТ", n},     {u"\tn", n},  {u"No", n},       {u"", none},
+      {u"  ", none}, {u"yess", none}, {u"l", none}, {u"да нет", none}};
+  for (const auto& [typed, answer] : cases) EXPECT_EQ(ParseAnswer(typed), answer) << ToUtf8(typed);
 }
 
-TEST(TerminalDialog, QuestionsAreAnsweredByPolicyOrByTheUser) {
-  const Message exists{MessageCode::kFileExists, ozr::text::kCaptionError,
-                       kMbYesNo | kMbIconQuestion, u"./a.txt"};
-  const std::u16string existsShown = u"Файл ./a.txt уже существует.\nПерезаписать?";
-  const Message noFile{MessageCode::kCreateFileFailed, ozr::text::kCaptionError,
-                       kMbYesNo | kMbIconError, u"./b"};
-  const std::u16string noFileShown = u"Не удалось создать файл ./b.\nПрервать распаковку?";
-  const Message unsafe{MessageCode::kUnsafeEntryName, ozr::text::kCaptionError,
-                       kMbYesNo | kMbIconError, u"..\\c"};
-  const std::u16string unsafeShown =
-      u"Недопустимое имя файла в архиве: ..\\c.\nПрервать распаковку?";
-  const std::u16string ask = text::kAnswerPrompt;
+DialogSettings Settings(OverwriteMode overwrite, bool encrypted = false, bool canPrompt = false,
+                        std::optional<std::u16string> password = std::nullopt) {
+  DialogSettings settings;
+  settings.overwrite = overwrite;
+  settings.canAsk = true;
+  settings.encrypted = encrypted;
+  settings.canPrompt = canPrompt;
+  settings.password = std::move(password);
+  return settings;
+}
+
+TEST(TerminalDialog, QuestionsMessagesAndPassword) {
   struct Case {
-    const char* name;
-    Message question;
-    OverwriteMode overwrite;
-    bool canAsk;
+    DialogSettings settings;
+    std::optional<MessageCode> message;  // none: the password is read
     bool interrupted;
     std::deque<std::u16string> typed;
-    MessageAnswer answer;
-    std::u16string err;
+    std::u16string result;  // the answer (да, нет, ok) or the password
+    std::u16string err;     // with the user's lines in <>
   };
+  using C = MessageCode;
+  const DialogSettings ask = Settings(OverwriteMode::kAsk), no = Settings(OverwriteMode::kNo),
+                       yes = Settings(OverwriteMode::kYes);
+  const DialogSettings prompt = Settings(OverwriteMode::kAsk, true, true);
+  const std::u16string exists = u"Файл x уже существует.\nПерезаписать?";
+  const std::u16string noFile = u"Не удалось создать файл x.\nПрервать распаковку?";
+  const std::u16string j16(16, u'ж');
   const std::vector<Case> cases = {
-      {"keep", exists, OverwriteMode::kNo, false, false, {}, kIdNo, existsShown + u" нет\n"},
-      {"replace silently", exists, OverwriteMode::kYes, false, false, {}, kIdYes, u""},
-      {"stop without terminal",
-       noFile,
-       OverwriteMode::kYes,
-       false,
-       false,
-       {},
-       kIdYes,
-       noFileShown + u" да\n"},
-      {"unsafe skipped",
-       unsafe,
-       OverwriteMode::kNo,
-       false,
-       false,
-       {},
-       kIdNo,
-       unsafeShown + u" нет\n"},
-      {"asked until understood",
-       exists,
-       OverwriteMode::kAsk,
-       true,
+      {ask,
+       C::kFileExists,
        false,
        {u"может", u"Д"},
-       kIdYes,
-       existsShown + ask + u"<может>\n" + existsShown + ask + u"<Д>\n"},
-      {"stop asked",
-       noFile,
-       OverwriteMode::kYes,
-       true,
+       u"да",
+       exists + u" [д/н] <может>\n" + exists + u" [д/н] <Д>\n"},
+      {no, C::kFileExists, false, {u"д"}, u"нет", exists + u" нет\n"},
+      {yes, C::kFileExists, false, {u"н"}, u"да", u""},
+      // Questions offering to stop are the user's, whatever --overwrite says.
+      {yes, C::kCreateFileFailed, false, {u"н"}, u"нет", noFile + u" [д/н] <н>\n"},
+      {no,
+       C::kUnsafeEntryName,
        false,
-       {u"н"},
-       kIdNo,
-       noFileShown + ask + u"<н>\n"},
-      {"input ended",
-       noFile,
-       OverwriteMode::kAsk,
-       true,
+       {u"y"},
+       u"да",
+       u"Недопустимое имя файла в архиве: x.\nПрервать распаковку? [д/н] <y>\n"},
+      {no,
+       C::kCreateDirectoryFailed,
        false,
+       {u"n"},
+       u"нет",
+       u"Не удалось создать директорию x.\nПрервать распаковку? [д/н] <n>\n"},
+      {ask, C::kCreateFileFailed, false, {}, u"да", noFile + u" [д/н] \nда\n"},  // input ended
+      {ask, C::kFileExists, true, {u"д"}, u"нет", exists + u" нет\n"},           // after Ctrl+C
+      {ask, C::kEnterPassword, false, {}, u"ok", u"Введите пароль.\n"},
+      {ask, C::kEnterPassword, true, {}, u"ok", u""},  // the prompt was left with Ctrl+C
+      {Settings(OverwriteMode::kAsk, false, true), {}, false, {u"x"}, u"", u""},  // not encrypted
+      {Settings(OverwriteMode::kAsk, true, true, u"дано"), {}, false, {u"x"}, u"дано", u""},
+      {Settings(OverwriteMode::kAsk, true, false), {}, false, {u"x"}, u"", u""},  // no terminal
+      {prompt, {}, false, {j16}, j16, u"Пароль: "},
+      {prompt,
        {},
-       kIdYes,
-       noFileShown + ask + u"\nда\n"},
-      {"after Ctrl+C nobody is asked",
-       exists,
-       OverwriteMode::kAsk,
-       true,
-       true,
-       {u"д"},
-       kIdNo,
-       existsShown + u" нет\n"},
+       false,
+       {j16 + u"ж", u"ok"},
+       u"ok",
+       u"Пароль: Пароль длиннее 16 знаков.\nПароль: "},
+      {prompt, {}, false, {}, u"", u"Пароль: "},
   };
   for (const Case& c : cases) {
-    FakeConsole console;
+    testing::FakeConsole console;
     console.input = c.typed;
-    DialogSettings settings;
-    settings.overwrite = c.overwrite;
-    settings.canAsk = c.canAsk;
     const std::atomic<bool> interrupted{c.interrupted};
-    TerminalDialog dialog(console, {}, settings, interrupted);
-    EXPECT_EQ(dialog.ShowMessage(c.question), c.answer) << c.name;
-    EXPECT_EQ(console.err, c.err) << c.name;
-    EXPECT_EQ(console.out, u"") << c.name;
-  }
-}
-
-TEST(TerminalDialog, SuccessGoesToStdoutAndEverythingElseToStderr) {
-  struct Case {
-    const char* name;
-    Message message;
-    bool quiet;
-    std::u16string successText;
-    bool interrupted;
-    std::u16string out;
-    std::u16string err;
-  };
-  const Message success{MessageCode::kExtractionSucceeded, ozr::text::kCaptionSuccess,
-                        kMbIconInformation};
-  const Message frameFailure{MessageCode::kFrameSumMismatch, ozr::text::kCaptionErrorBang,
-                             kMbIconError};
-  const Message noPassword{MessageCode::kEnterPassword, ozr::text::kCaptionError, kMbIconWarning};
-  const Message hostile{MessageCode::kUnsafeEntryName, u"", kMbOk, u"\x1b[2J"};
-  Message diskFull{MessageCode::kWriteFailed, ozr::text::kCaptionErrorBang, kMbIconError};
-  diskFull.detail = u"No space left on device";
-  const std::vector<Case> cases = {
-      {"success", success, false, u"", false, u"Выбранные файлы успешно распакованы.\n", u""},
-      {"quiet", success, true, u"", false, u"", u""},
-      {"test", success, false, text::kTestSucceeded, false, u"Все файлы архива исправны.\n", u""},
-      {"frame failure, quiet", frameFailure, true, u"", false, u"",
-       u"Введен неверный пароль (контрольные суммы не совпали).\n"},
-      {"no password", noPassword, false, u"", false, u"", u"Введите пароль.\n"},
-      {"prompt left with Ctrl+C", noPassword, false, u"", true, u"", u""},
-      {"hostile name", hostile, false, u"", false, u"",
-       u"Недопустимое имя файла в архиве: \uFFFD[2J.\nПрервать распаковку?\n"},
-      {"the system's reason", diskFull, false, u"", false, u"",
-       u"Ошибка записи в файл.\n(No space left on device)\n"},
-  };
-  for (const Case& c : cases) {
-    FakeConsole console;
-    DialogSettings settings;
-    settings.quiet = c.quiet;
-    settings.successText = c.successText;
-    const std::atomic<bool> interrupted{c.interrupted};
-    TerminalDialog dialog(console, {}, settings, interrupted);
-    EXPECT_EQ(dialog.ShowMessage(c.message), kIdOk) << c.name;
-    EXPECT_EQ(console.out, c.out) << c.name;
-    EXPECT_EQ(console.err, c.err) << c.name;
+    TerminalDialog dialog(console, {}, c.settings, interrupted);
+    std::u16string result = c.message ? u"ok" : dialog.ReadPassword();
+    if (c.message) {
+      const unsigned buttons = c.message == C::kEnterPassword ? kMbIconWarning : kMbYesNo;
+      const MessageAnswer answer = dialog.ShowMessage(Message(*c.message, u"", buttons, u"x"));
+      if (answer != kIdOk) result = answer == kIdYes ? u"да" : u"нет";
+    }
+    EXPECT_EQ(result, c.result) << ToUtf8(c.err);
+    EXPECT_EQ(console.err, c.err);
+    EXPECT_EQ(console.out, u"");
   }
 }
 
 TEST(TerminalDialog, BarFollowsBothProgressBarsAndMakesWayForMessages) {
-  FakeConsole console;
+  testing::FakeConsole console;
+  const std::atomic<bool> interrupted{false};
   DialogSettings settings;
   settings.progress = true;
-  TerminalDialog dialog(console, {4, 7}, settings, notInterrupted);
+  TerminalDialog dialog(console, {4, 7}, settings, interrupted);
   EXPECT_EQ(dialog.SelectedIndices(), (std::vector<int32_t>{4, 7}));
   dialog.SetProgressRange(kProgressEntries, 2);  // nothing drawn before the first entry starts
   dialog.SetProgressPosition(kProgressEntries, 0);
@@ -202,16 +114,14 @@ TEST(TerminalDialog, BarFollowsBothProgressBarsAndMakesWayForMessages) {
   dialog.SetProgressPosition(kProgressEntries, 1);
   dialog.SetProgressRange(kProgressBytes, 4);
   dialog.SetProgressPosition(kProgressBytes, 2);
-  dialog.ShowMessage({MessageCode::kWriteFailed, ozr::text::kCaptionErrorBang, kMbIconError});
+  dialog.ShowMessage(Message(MessageCode::kWriteFailed, u"", kMbIconError));
+  dialog.SetProgressPosition(kProgressBytes, 2);  // drawn again after the message
   dialog.ResetProgress();
   dialog.SetBusy(false);
-
-  const std::u16string bar1 = u"[1/2] [" + std::u16string(30, u'.') + u"]   0%";
-  const std::u16string bar2 =
-      u"[1/2] [" + std::u16string(15, u'#') + std::u16string(15, u'.') + u"]  50%";
-  std::u16string wipe(u"\r");
-  wipe.append(bar2.size(), u' ').append(u"\r");
-  EXPECT_EQ(console.err, u"\r" + bar1 + u"\r" + bar2 + wipe + u"Ошибка записи в файл.\n");
+  const std::u16string bar = u"[1/2] [###############...............]  50%";
+  const std::u16string wipe = u"\r" + std::u16string(43, u' ') + u"\r";
+  EXPECT_EQ(console.err, u"\r[1/2] [..............................]   0%\r" + bar + wipe +
+                             u"Ошибка записи в файл.\n\r" + bar + wipe);
 }
 
 }  // namespace
