@@ -1,31 +1,14 @@
 #!/usr/bin/env python3
-"""Runs the built `ozr` as a user would, on real files, checking each command's exact stdout,
-stderr and exit status, and the files it leaves.
+"""Runs the built `ozr` as a user would, on real files: each command's exact stdout, stderr and
+exit status, and the files it leaves. With --ozr and --craft: one build (Windows through --wine);
+with --cross: archives made by each build are read by the other, and signed ones by both."""
 
-  run_cli_tests.py --ozr PATH --craft PATH [--wine RUNNER]
-      the table of command lines and the scenarios against one build (Windows: through Wine)
-  run_cli_tests.py --cross LINUX_OZR WINDOWS_OZR --wine RUNNER [--unpacker EXE]
-      archives made by each build are read by the other; signed self-extracting archives
-"""
-
-import argparse
-import os
-import pty
-import random
-import re
-import select
-import shutil
-import signal
-import subprocess
-import sys
-import tempfile
-import time
+import argparse, os, pty, random, re, select, shutil, signal, subprocess, sys, tempfile, time
 
 PASSWORD = "пароль"
 DONE = "Выбранные файлы успешно распакованы.\n"
 SOUND = "Все файлы архива исправны.\n"
 DECRYPTION = "Ошибка расшифрования. Скорее всего, введен неверный пароль.\n"
-SUMS = "Введен неверный пароль (контрольные суммы не совпали).\n"
 UNSAFE = "Недопустимое имя файла в архиве: {}.\nПрервать распаковку? нет\n"
 SUMMARY = "В архиве файлов: 3, размер в архиве: {?}, исходный: 294.48 КБ\nСтепень сжатия: "
 ENTRIES = ["дерево\\ПРОЧТИ.txt; размер в архиве: {?}, исходный: 12 байт\n",
@@ -33,15 +16,12 @@ ENTRIES = ["дерево\\ПРОЧТИ.txt; размер в архиве: {?}, �
            "дерево\\снимок.bin; размер в архиве: {?}, исходный: 292.97 КБ\n"]
 TREE = {"дерево/ПРОЧТИ.txt": b"read me now\n", "дерево/а/б/глубоко.txt": b"deep line\n" * 153 +
         b"......", "дерево/снимок.bin": random.Random(5).randbytes(300000)}
-
-
-class Failed(Exception):
-    pass
+WIPE = "\r" + " " * 43 + "\r"  # what clears the bar of two entries
 
 
 def check(condition, message):
     if not condition:
-        raise Failed(message)
+        raise AssertionError(message)
 
 
 def matches(expected, actual):
@@ -65,10 +45,10 @@ class Tool:
         done = subprocess.run(list(prefix) + self.command(args, path), cwd=cwd, timeout=120,
                               stdin=subprocess.DEVNULL, capture_output=True)
         # Files and pipes get "\r\n" line ends on Windows.
-        got = [done.stdout.decode().replace("\r\n", "\n"), done.stderr.decode().replace("\r\n", "\n")]
-        shown = f"{args}: exit {done.returncode}\n--- stdout\n{got[0]}--- stderr\n{got[1]}---"
+        got = [s.decode().replace("\r\n", "\n") for s in (done.stdout, done.stderr)]
         check(done.returncode == code and (out is None or matches(out, got[0])) and
-              (err is None or matches(err, got[1])), f"expected exit {code}, {out!r}, {err!r}\n{shown}")
+              (err is None or matches(err, got[1])), f"{args}: expected {code}, {out!r}, {err!r}"
+              f"\nexit {done.returncode}\n--- stdout\n{got[0]}--- stderr\n{got[1]}---")
         return got[0]
 
 
@@ -96,8 +76,8 @@ def check_files(box, after):
         full = os.path.join(box, path)
         got = files_under(full) if isinstance(want, dict) else \
             read(full) if os.path.isfile(full) else None
-        ok = want(got) if callable(want) else got == want
-        check(ok, f"{path}: {sorted(got) if isinstance(got, dict) else got!r:.200}")
+        check(want(got) if callable(want) else got == want,
+              f"{path}: {sorted(got) if isinstance(got, dict) else got!r:.200}")
 
 
 def tree(prefix="", leave=()):
@@ -126,24 +106,64 @@ def damage(box, tools):
     write(os.path.join(box, "bad.ozr"), bytes(data))
 
 
+def beside(box, tools):
+    """A copy of the program in bin/, where no unpacker.exe lies yet."""
+    os.makedirs(os.path.join(box, "bin"))
+    shutil.copy(tools[0].path, os.path.join(box, "bin", os.path.basename(tools[0].path)))
+
+
+def usage(args, message, command=""):
+    return args, 2, "", f"{message}\nПодробнее: ozr {command + ' ' if command else ''}--help\n"
+
+
 def rows(s):
     """(command line, exit status, stdout, stderr, files afterwards, step before); `s` is the
-    separator the build shows in paths. Later rows use the archives earlier ones made."""
+    separator the build shows in paths. Later rows use what earlier ones made. A command line
+    starting with "bin" runs the copy of the program there."""
+    index, level = "Номер файла должен быть целым числом от 0: ", "Степень сжатия должна быть от 0 до 9."
+    title, long = "Заголовок архива должен занимать от 1 до 64 знаков.", "Пароль длиннее 16 знаков."
     stub = b"MZ" + random.Random(7).randbytes(70000)
     return [
-        ([], 2, "", "Не указана команда.\nПодробнее: ozr --help\n"),
-        (["pack", "x.ozr", "d", "-l", "12"], 2, "",
-         "Степень сжатия должна быть от 0 до 9.\nПодробнее: ozr pack --help\n"),
-        (["extract", "--help"], 0, "Использование: ozr extract АРХИВ{*}", ""),
+        usage([], "Не указана команда."),
+        usage(["frobnicate"], "Неизвестная команда: frobnicate."),
+        usage(["--verbose"], "Неизвестный аргумент: --verbose."),
+        usage(["list"], "Не указан архив.", "list"),
+        usage(["list", "a.ozr", "b.ozr"], "Неизвестный аргумент: b.ozr.", "list"),
+        usage(["list", "a.ozr", "-p", "x"], "Неизвестный аргумент: -p.", "list"),
+        usage(["extract", "a.ozr", "-o"], "Не указано значение параметра --output.", "extract"),
+        *[usage(["extract", "a.ozr", i], f"{index}{i}.", "extract")
+          for i in ("x1", "2147483648", "4294967296", "list")],
+        usage(["test", "a.ozr", "--", "-1"], f"{index}-1.", "test"),
+        usage(["extract", "a.ozr", "--overwrite", "always"],
+              "Параметр --overwrite принимает значения ask, yes или no: always.", "extract"),
+        usage(["extract", "a.ozr", "-p", "😀" * 9], long, "extract"),  # 18 UTF-16 units
+        usage(["pack"], "Не указан файл архива, который нужно создать.", "pack"),
+        usage(["pack", "x.ozr"], "Не указаны файлы или папки для записи в архив.", "pack"),
+        usage(["pack", "x", "d", "-l", "10"], level, "pack"),
+        usage(["pack", "x", "d", "-l", "5x"], level, "pack"),
+        usage(["pack", "x", "d", "--title", ""], title, "pack"),
+        usage(["pack", "x", "d", "--title", "t" * 65], title, "pack"),
+        usage(["pack", "x", "d", "--comment", "c" * 200 + "\n" * 28],  # 256 with "\r\n"
+              "Комментарий архива длиннее 255 знаков.", "pack"),
+        usage(["pack", "x", "d", "-p", ""], "Введите пароль.", "pack"),
+        usage(["pack", "x", "d", "-p", "x" * 17], long, "pack"),
+        usage(["pack", "x", "d", "--stub", "u"], "Параметр --stub действует только вместе с --sfx.",
+              "pack"),
+        # Help wins over everything else; each command has its own.
+        (["pack", "--help", "-l", "77"], 0, "Использование: ozr pack ВЫХОД{*}", ""),
+        (["-h"], 0, "ozr — просмотр, проверка, распаковка и создание архивов .ozr\n{*}", ""),
+        (["list", "-h"], 0, "Использование: ozr list АРХИВ [-n]\n{*}", ""),
+        (["extract", "a.ozr", "9", "--help"], 0, "Использование: ozr extract АРХИВ{*}", ""),
+        (["test", "--help"], 0, "Использование: ozr test АРХИВ{*}", ""),
         (["list", "нет.ozr"], 1, "", "Ошибка при открытии архива.\n({?})\n"),
         (["pack", "a.ozr", "src/дерево"], 0, SUMMARY + "6\n", "", {}, put(tree("src/"))),
         (["list", "a.ozr", "-n"], 0,
          "a.ozr\n" + SUMMARY + "6\n" + "".join(f"{i}\t{e}" for i, e in enumerate(ENTRIES)), ""),
         (["test", "a.ozr"], 0, SOUND, ""),
         (["extract", "a.ozr", "-o", "x"], 0, DONE, "", {"x": tree()}),
-        (["extract", "a.ozr", "-o", "sel", "2", "0", "2"], 0, DONE, "",
+        (["extract", "-o", "sel", "a.ozr", "2", "0", "2"], 0, DONE, "",
          {"sel": tree(leave=["дерево/а/б/глубоко.txt"])}),
-        (["test", "a.ozr", "3"], 1, "", "В архиве нет файла с номером 3.\n"),
+        (["test", "a.ozr", "2147483647"], 1, "", "В архиве нет файла с номером 2147483647.\n"),
         (["extract", "a.ozr", "-o", "a.ozr"], 1, "",
          "Недопустимая директория для распаковки файлов.\n"),
         (["extract", "a.ozr", "-o", "o"], 0, DONE,
@@ -153,36 +173,42 @@ def rows(s):
         (["extract", "a.ozr", "-o", "q"], 1, "",
          f"Не удалось создать директорию q{s}дерево.\nПрервать распаковку? да\n",
          {"q": {"дерево": b"file"}}, put({"q/дерево": b"file"})),
-        (["extract", "bad.ozr", "-o", "b"], 1, "", SUMS,
+        (["extract", "bad.ozr", "-o", "b", "-q"], 1, "",
+         "Введен неверный пароль (контрольные суммы не совпали).\n",
          {"b": tree(leave=["дерево/снимок.bin"])}, damage),
         (["list", "empty.ozr"], 1, "", "Ошибка при чтении архива.\n", {}, put({"empty.ozr": b""})),
         (["pack", "e.ozr", "src/дерево", "-p", PASSWORD, "-l", "0", "--title", "Д\x1b]0;x\x07",
           "--comment", "Первая\n\x1b[2Jвторая"], 0, SUMMARY + "0\n", ""),
-        (["list", "e.ozr"], 0, "Д\ufffd]0;x\ufffd\nПервая\n\ufffd[2Jвторая\n" +
-         SUMMARY + "0\n" + "".join(ENTRIES), ""),
+        (["list", "e.ozr"], 0, "Д\ufffd]0;x\ufffd\nПервая\n\ufffd[2Jвторая\n" + SUMMARY + "0\n" +
+         "".join(ENTRIES), ""),
         (["test", "e.ozr"], 1, "", "Введите пароль.\n"),
         (["test", "e.ozr", "-p", ""], 1, "", "Введите пароль.\n"),
-        (["extract", "e.ozr", "-o", "w", "-p", "Пароль"], 1, "",
-         DECRYPTION, {"w": {}}),
+        (["extract", "e.ozr", "-o", "w", "-p", "Пароль"], 1, "", DECRYPTION, {"w": {}}),
         (["extract", "e.ozr", "-o", "e", "-p", PASSWORD], 0, DONE, "", {"e": tree()}),
-        (["pack", "l.ozr", "src", "-p", "😀" * 8, "-q"], 0, "", ""),  # 16 UTF-16 units
+        (["pack", "l.ozr", "src", "-p", "😀" * 8, "-l", "9", "--title", "t" * 64, "-q"], 0, "", ""),
         (["test", "l.ozr", "-p", "😀" * 8], 0, SOUND, ""),
         (["extract", "h.ozr", "-o", "h/in"], 1, DONE, UNSAFE.format("..\\a\ufffd.txt"),
          {"h": {"in/ok.txt": b"fine"}}, craft("h.ozr", "ok.txt=fine", "..\\a\u202e.txt=bad")),
         (["test", "h.ozr"], 1, "", "Недопустимое имя файла в архиве: ..\\a\ufffd.txt.\n"),
+        # A link out of the folder is refused like an unsafe name, whether an entry goes through
+        # it to a file or to a folder to be made; one that stays inside is followed.
         (["extract", "l.ozr", "-o", "d"], 1, DONE,
          UNSAFE.format("out\\x.txt") + UNSAFE.format("out\\sub\\y.txt"),
          {"d": {"real/z.txt": b"good"}, "outside": {}}, links),
+        (["pack", "n.ozr", "src", "test"], 1, "", "Не удалось прочитать файл test.\n",
+         {"n.ozr": b"old"}, put({"n.ozr": b"old"})),
         (["pack", "n.ozr", "p/hollow"], 1, "", "Пустая папка не может быть записана в архив: "
          "p/hollow.\nНет ни одного файла, который можно записать в архив.\n", {"n.ozr": b"old"},
-         lambda box, tools: [os.makedirs(os.path.join(box, "p", "hollow")),
-                             put({"n.ozr": b"old"})(box, tools)]),
-        (["pack", "n.ozr", "src", "нет"], 1, "", "Не удалось прочитать файл нет.\n",
-         {"n.ozr": b"old"}),
+         lambda box, tools: os.makedirs(os.path.join(box, "p", "hollow"))),
         (["pack", "s.exe", "src/дерево", "--sfx", "--stub", "stub.exe", "-p", PASSWORD, "-q"],
          0, "", "", {"s.exe": lambda data: data.startswith(stub)}, put({"stub.exe": stub})),
-        (["list", "s.exe"], 0, "s.exe\n" + SUMMARY + "6\n" + "{*}", ""),
+        (["list", "s.exe"], 0, "s.exe\n" + SUMMARY + "6\n{*}", ""),
         (["extract", "s.exe", "-o", "s", "-p", PASSWORD], 0, DONE, "", {"s": tree()}),
+        # Without --stub, the unpacker beside the program.
+        (["bin", "pack", "t.exe", "src", "--sfx"], 1, "",
+         "Не удалось прочитать файл {?}unpacker.exe.\n({?})\n", {}, beside),
+        (["bin", "pack", "t.exe", "src", "--sfx", "-q"], 0, "", "",
+         {"t.exe": lambda data: data.startswith(stub)}, put({"bin/unpacker.exe": stub})),
     ]
 
 
@@ -191,47 +217,36 @@ def test_table(ozr, craft_tool, box):
         after, before = (more + [{}, None])[:2]
         if before:
             before(box, (ozr, craft_tool))
-        ozr.run(args, box, code, out, err)
+        copy = os.path.join(box, "bin", os.path.basename(ozr.path)) if args[:1] == ["bin"] else None
+        ozr.run(args[1:] if copy else args, box, code, out, err, path=copy)
         check_files(box, after)
 
 
-def test_default_stub(ozr, craft_tool, box):
-    """Without --stub, the unpacker is the one beside the program."""
-    write(os.path.join(box, "a.txt"), b"a")
-    copy = os.path.join(box, "bin", os.path.basename(ozr.path))
-    os.makedirs(os.path.dirname(copy))
-    shutil.copy(ozr.path, copy)
-    ozr.run(["pack", "t.exe", "a.txt", "--sfx"], box, 1, "",
-            "Не удалось прочитать файл {?}unpacker.exe.\n({?})\n", path=copy)
-    write(os.path.join(box, "bin", "unpacker.exe"), b"MZ stub")
-    ozr.run(["pack", "t.exe", "a.txt", "--sfx", "-q"], box, path=copy)
-    check_files(box, {"t.exe": lambda data: data.startswith(b"MZ stub")})
-
-
 def test_killed_while_writing(ozr, craft_tool, box):
-    """A signal in the middle of an entry leaves the old file and no temporary one."""
+    """A signal in the middle of writing leaves the old file and no temporary one."""
     os.makedirs(os.path.join(box, "src"))
     with open(os.path.join(box, "src", "big.bin"), "wb") as f:
         f.truncate(512 << 20)  # zeros, which a sparse file holds without disk space
     ozr.run(["pack", "big.ozr", "src", "-q", "-l", "1"], box)
-    folder = os.path.join(box, "out", "src")
-    for sig in (signal.SIGHUP, signal.SIGTERM, signal.SIGKILL):
-        write(os.path.join(folder, "big.bin"), b"old")
-        process = subprocess.Popen(
-            ozr.command(["extract", "big.ozr", "-o", "out", "--overwrite", "yes", "-q"]),
-            cwd=box, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-        wait_until(lambda: growing_output(process, folder), 60, f"{sig!r}: no output seen")
-        # Held still while the signal is sent, so that it lands in the middle of the entry.
-        process.send_signal(signal.SIGSTOP)
-        process.send_signal(sig)
-        process.send_signal(signal.SIGCONT)
-        out, err = process.communicate(timeout=60)
-        # Under Wine the server, another process, deletes the marked file after the program ends.
-        wait_until(lambda: len(os.listdir(folder)) == 1, 10, f"{sig!r}: {os.listdir(folder)}")
-        check_files(box, {"out": {"src/big.bin": b"old"}})
-        if sig != signal.SIGKILL and not ozr.windows:  # stopped as by Ctrl+C
-            check((process.returncode, out, err) == (130, b"", "Прервано пользователем.\n".encode()),
-                  f"{sig!r}: {process.returncode} {out!r} {err.decode()!r}")
+    for args, target in ((["extract", "big.ozr", "-o", "out", "--overwrite", "yes"], "out/src/big.bin"),
+                         (["pack", "p/new.ozr", "src", "-l", "1"], "p/new.ozr")):
+        folder = os.path.dirname(os.path.join(box, target))
+        for sig in (signal.SIGHUP, signal.SIGTERM, signal.SIGKILL):
+            write(os.path.join(box, target), b"old")
+            process = subprocess.Popen(ozr.command(args + ["-q"]), cwd=box, stdin=subprocess.DEVNULL,
+                                       stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            wait_until(lambda: growing_output(process, folder), 60, f"{args} {sig!r}: no output")
+            # Held still while the signal is sent, so that it lands in the middle of the writing.
+            process.send_signal(signal.SIGSTOP)
+            process.send_signal(sig)
+            process.send_signal(signal.SIGCONT)
+            out, err = process.communicate(timeout=60)
+            # Under Wine the server, another process, deletes the marked file after the program.
+            wait_until(lambda: len(os.listdir(folder)) == 1, 10, f"{sig!r}: {os.listdir(folder)}")
+            check_files(box, {target: b"old"})
+            if sig != signal.SIGKILL and not ozr.windows:  # stopped as by Ctrl+C
+                check((process.returncode, out, err.decode()) == (130, b"", "Прервано пользователем.\n"),
+                      f"{args} {sig!r}: {process.returncode} {out!r} {err.decode()!r}")
 
 
 def wait_until(condition, seconds, failure):
@@ -243,15 +258,15 @@ def wait_until(condition, seconds, failure):
 
 def growing_output(process, folder):
     """Whether the program writes a file in `folder` not yet in place: one under a temporary
-    name, or an unnamed one it holds open (Linux)."""
+    name, or an unnamed one it holds open (Linux). Also true once it has ended."""
     held = f"/proc/{process.pid}/fd"
-    paths = [os.path.join(folder, n) for n in os.listdir(folder) if n != "big.bin"]
+    paths = [os.path.join(folder, n) for n in os.listdir(folder)]
     paths += [os.path.join(held, fd) for fd in os.listdir(held)] if os.path.isdir(held) else []
     for path in paths:
         try:  # files and descriptors come and go meanwhile
             inside = not path.startswith(held) or \
                 os.readlink(path).startswith(os.path.realpath(folder) + os.sep)
-            if inside and os.stat(path).st_size > 0:
+            if inside and os.stat(path).st_size > 3:  # more than the old file's b"old"
                 return True
         except FileNotFoundError:
             pass
@@ -305,41 +320,40 @@ def on_terminal(ozr, args, cwd, script, timeout=30):
 
 
 def test_terminal(ozr, craft_tool, box):
-    """The silent password prompt, a question typed and answered, the bar, and Ctrl+C."""
+    """The silent password prompt, questions typed and answered, the bar, and Ctrl+C."""
     write(os.path.join(box, "src", "a.txt"), b"new")
     write(os.path.join(box, "src", "z.bin"), random.Random(3).randbytes(3000000))
     ozr.run(["pack", "e.ozr", "src", "-p", PASSWORD, "-q"], box)
-    ask = "Файл out/src/a.txt уже существует.\nПерезаписать? [д/н] "
-    cases = [  # command line, script, exit status, the end of what the terminal shows, a.txt
-        (["test", "e.ozr"], [("Пароль: ", PASSWORD + "\n")], 0, "Пароль: \n{*}\r" + SOUND, None),
-        (["test", "e.ozr"], [("Пароль: ", "Пароль\n")], 1, "Пароль: \n{*}" + DECRYPTION, None),
-        (["extract", "e.ozr", "-o", "out", "-p", PASSWORD], [("[д/н] ", "н\n")], 0,
-         ask + "н\n\r[2/2] [{*}\r" + DONE, b"old"),
-        (["extract", "e.ozr", "-o", "out", "-p", PASSWORD], [("[д/н] ", "да\n")], 0,
-         "{*}\r[1/2] [{*}" + DONE, b"new"),
-        (["test", "e.ozr", "-q", "-p", PASSWORD], [], 0, "", None),
+    extract = ["extract", "e.ozr", "-o", "out", "-p", PASSWORD]
+    # Nothing is drawn before the first entry; the bar makes way for each text.
+    ask = "\r[1/2] [" + "." * 30 + "]   0%" + WIPE + "Файл out/src/a.txt уже существует.\n" \
+          "Перезаписать? [д/н] "
+    old, new = {"src/a.txt": b"old"}, {"src/a.txt": b"new", "src/z.bin": read(os.path.join(box, "src", "z.bin"))}
+    cases = [  # command line, script, exit status, all the terminal shows, files in out/
+        (["test", "e.ozr"], [("Пароль: ", PASSWORD + "\n")], 0, "Пароль: \n{*}" + WIPE + SOUND, old),
+        (["test", "e.ozr"], [("Пароль: ", "Пароль\n")], 1, "Пароль: \n{*}" + WIPE + DECRYPTION, old),
+        (["test", "e.ozr", "-q", "-p", PASSWORD], [], 0, "", old),
+        (extract, [("[д/н] ", "да\n")], 0, ask + "да\n{*}" + WIPE + DONE, new),
+        (extract, [("[д/н] ", "н\n")], 0, ask + "н\n\r[2/2] [{*}" + WIPE + DONE,
+         {**new, "src/a.txt": b"old"}),
         # Ctrl+C at the question: answered as without a terminal; the job stops at the first
         # chunk of the next entry, whose partial file is removed.
-        (["extract", "e.ozr", "-o", "out", "-p", PASSWORD], [("[д/н] ", signal.SIGINT)], 130,
-         ask + "\nнет\n{*}\rПрервано пользователем.\n", b"old"),
+        (extract, [("[д/н] ", signal.SIGINT)], 130, ask + "\nнет\n\r[2/2] [" + "." * 30 + "]   0%" +
+         WIPE + "Прервано пользователем.\n", old),
     ]
-    for args, script, code, shown_end, kept in cases:
+    for args, script, code, shown, files in cases:
         shutil.rmtree(os.path.join(box, "out"), ignore_errors=True)
         write(os.path.join(box, "out", "src", "a.txt"), b"old")
-        got = on_terminal(ozr, args, box, script)
-        check(got[0] == code and matches("{*}" + shown_end, got[1]),
-              f"{args} {script}: {got!r:.600}")
-        if kept:
-            check_files(box, {"out": {"src/a.txt": kept, **({} if code else {
-                "src/z.bin": read(os.path.join(box, "src", "z.bin"))})}})
+        got = on_terminal(ozr, args, box, list(script))
+        check(got[0] == code and matches(shown, got[1]), f"{args} {script}: {got!r:.600}")
+        check_files(box, {"out": files})
 
 
 # --- the two builds against each other -----------------------------------------------------------
 
 def test_cross(linux, windows, unpacker, box):
     """Each build (each crypto backend) writes the same bytes and reads what the other wrote."""
-    for name, data in tree("src/").items():
-        write(os.path.join(box, name), data)
+    put(tree("src/"))(box, None)
     for options in ([], ["-p", PASSWORD]):
         for maker, reader in ((linux, windows), (windows, linux)):
             tag = ("w" if maker.windows else "l") + str(len(options))
@@ -349,7 +363,7 @@ def test_cross(linux, windows, unpacker, box):
             reader.run(["extract", f"{tag}.ozr", "-o", tag] + options, box, 0, DONE, "")
             check_files(box, {tag: tree()})
         check(read(os.path.join(box, f"w{len(options)}.ozr")) ==
-              read(os.path.join(box, f"l{len(options)}.ozr")), f"{options}: builds differ")
+              read(os.path.join(box, f"l{len(options)}.ozr")), f"{options}: the builds differ")
     if unpacker:
         linux.run(["pack", "sfx.exe", "src", "--sfx", "--stub", unpacker, "-q"], box)
         windows.run(["test", "sfx.exe"], box, 0, SOUND, "")
@@ -394,33 +408,29 @@ def test_signed(linux, windows, unpacker, box):
 
 # --- running -------------------------------------------------------------------------------------
 
-def run_all(tests, call):
+def run_suite(options):
+    if options.cross:
+        linux, windows = Tool(options.cross[0]), Tool(options.cross[1], options.wine)
+        unpacker = options.unpacker and os.path.exists(options.unpacker) and \
+            os.path.abspath(options.unpacker)
+        tests, call = [test_cross] + [test_signed] * bool(unpacker), (linux, windows, unpacker)
+    else:
+        ozr, craft_tool = Tool(options.ozr, options.wine), Tool(options.craft, options.wine)
+        tests, call = [test_table, test_killed_while_writing], (ozr, craft_tool)
+        tests += [] if ozr.windows else [test_posix_paths, test_terminal]
     failures, started = 0, time.time()
     for test in tests:
         box = tempfile.mkdtemp(prefix="ozr-cli-")
         try:
-            call(test, box)
+            test(*call, box)
             print(f"ok      {test.__name__}")
-        except Failed as failure:
+        except AssertionError as failure:
             failures += 1
             print(f"FAILED  {test.__name__}\n{failure}")
         finally:
             shutil.rmtree(box, ignore_errors=True)
     print(f"{len(tests) - failures} of {len(tests)} passed in {time.time() - started:.1f} s")
     return 1 if failures else 0
-
-
-def run_suite(options):
-    if options.cross:
-        linux, windows = Tool(options.cross[0]), Tool(options.cross[1], options.wine)
-        unpacker = os.path.abspath(options.unpacker) \
-            if options.unpacker and os.path.exists(options.unpacker) else None
-        tests = [test_cross] + ([test_signed] if unpacker else [])
-        return run_all(tests, lambda t, box: t(linux, windows, unpacker, box))
-    ozr, craft_tool = Tool(options.ozr, options.wine), Tool(options.craft, options.wine)
-    tests = [test_table, test_default_stub, test_killed_while_writing]
-    tests += [] if ozr.windows else [test_posix_paths, test_terminal]
-    return run_all(tests, lambda t, box: t(ozr, craft_tool, box))
 
 
 def main():
@@ -431,9 +441,8 @@ def main():
     options = parser.parse_args()
     # One Wine program kept alive for the whole run: otherwise each program would start its own
     # wineserver, which inherits the output pipes and holds them open after the program ends.
-    keeper = subprocess.Popen([options.wine, "cmd"], stdin=subprocess.PIPE,
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL) \
-        if options.wine else None
+    keeper = options.wine and subprocess.Popen([options.wine, "cmd"], stdin=subprocess.PIPE,
+                                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     if keeper:
         subprocess.run([options.wine, "cmd", "/c", "exit"], timeout=120, capture_output=True)
     try:

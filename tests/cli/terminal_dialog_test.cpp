@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "base/utf.h"
+#include "cli/progress_line.h"
 #include "fake_console.h"
 
 namespace ozr::cli {
@@ -18,110 +19,95 @@ TEST(ParseAnswer, RussianAndEnglishInAnyCase) {
   for (const auto& [typed, answer] : cases) EXPECT_EQ(ParseAnswer(typed), answer) << ToUtf8(typed);
 }
 
-DialogSettings Settings(OverwriteMode overwrite, bool encrypted = false, bool canPrompt = false,
-                        std::optional<std::u16string> password = std::nullopt) {
+// A dialog at a terminal with the given settings, the user typing `typed`, after Ctrl+C when
+// `interrupted`; it shows `message` (with "x" at its "%s"), or reads the password when there is
+// none. Returns the answer (да, нет, ok) or the password, then all written to stderr.
+std::u16string Dialog(std::optional<MessageCode> message, OverwriteMode overwrite, bool encrypted,
+                      std::optional<std::u16string> given, std::deque<std::u16string> typed,
+                      bool interrupted = false) {
+  testing::FakeConsole console;
+  console.input = std::move(typed);
   DialogSettings settings;
   settings.overwrite = overwrite;
-  settings.canAsk = true;
+  settings.canAsk = settings.canPrompt = !given || *given != u"-";  // "-": no terminal
   settings.encrypted = encrypted;
-  settings.canPrompt = canPrompt;
-  settings.password = std::move(password);
-  return settings;
+  if (given && *given != u"-") settings.password = given;
+  const std::atomic<bool> stopped{interrupted};
+  TerminalDialog dialog(console, {}, settings, stopped);
+  std::u16string result = message ? u"ok" : dialog.ReadPassword();
+  if (message) {
+    const unsigned buttons = message == MessageCode::kEnterPassword ? kMbIconWarning : kMbYesNo;
+    const MessageAnswer answer = dialog.ShowMessage(Message(*message, u"", buttons, u"x"));
+    if (answer != kIdOk) result = answer == kIdYes ? u"да" : u"нет";
+  }
+  EXPECT_EQ(console.out, u"");
+  return result + u"|" + console.err;
 }
 
 TEST(TerminalDialog, QuestionsMessagesAndPassword) {
-  struct Case {
-    DialogSettings settings;
-    std::optional<MessageCode> message;  // none: the password is read
-    bool interrupted;
-    std::deque<std::u16string> typed;
-    std::u16string result;  // the answer (да, нет, ok) or the password
-    std::u16string err;     // with the user's lines in <>
-  };
   using C = MessageCode;
-  const DialogSettings ask = Settings(OverwriteMode::kAsk), no = Settings(OverwriteMode::kNo),
-                       yes = Settings(OverwriteMode::kYes);
-  const DialogSettings prompt = Settings(OverwriteMode::kAsk, true, true);
+  const OverwriteMode ask = OverwriteMode::kAsk, no = OverwriteMode::kNo, yes = OverwriteMode::kYes;
   const std::u16string exists = u"Файл x уже существует.\nПерезаписать?";
-  const std::u16string noFile = u"Не удалось создать файл x.\nПрервать распаковку?";
+  const std::u16string stop = u"\nПрервать распаковку?";
   const std::u16string j16(16, u'ж');
-  const std::vector<Case> cases = {
-      {ask,
-       C::kFileExists,
-       false,
-       {u"может", u"Д"},
-       u"да",
-       exists + u" [д/н] <может>\n" + exists + u" [д/н] <Д>\n"},
-      {no, C::kFileExists, false, {u"д"}, u"нет", exists + u" нет\n"},
-      {yes, C::kFileExists, false, {u"н"}, u"да", u""},
+  const std::nullopt_t none = std::nullopt;
+  const std::vector<std::pair<std::u16string, std::u16string>> cases = {
+      {Dialog(C::kFileExists, ask, false, none, {u"может", u"Д"}),
+       u"да|" + exists + u" [д/н] <может>\n" + exists + u" [д/н] <Д>\n"},
+      {Dialog(C::kFileExists, no, false, none, {u"д"}), u"нет|" + exists + u" нет\n"},
+      {Dialog(C::kFileExists, yes, false, none, {u"н"}), u"да|"},
       // Questions offering to stop are the user's, whatever --overwrite says.
-      {yes, C::kCreateFileFailed, false, {u"н"}, u"нет", noFile + u" [д/н] <н>\n"},
-      {no,
-       C::kUnsafeEntryName,
-       false,
-       {u"y"},
-       u"да",
-       u"Недопустимое имя файла в архиве: x.\nПрервать распаковку? [д/н] <y>\n"},
-      {no,
-       C::kCreateDirectoryFailed,
-       false,
-       {u"n"},
-       u"нет",
-       u"Не удалось создать директорию x.\nПрервать распаковку? [д/н] <n>\n"},
-      {ask, C::kCreateFileFailed, false, {}, u"да", noFile + u" [д/н] \nда\n"},  // input ended
-      {ask, C::kFileExists, true, {u"д"}, u"нет", exists + u" нет\n"},           // after Ctrl+C
-      {ask, C::kEnterPassword, false, {}, u"ok", u"Введите пароль.\n"},
-      {ask, C::kEnterPassword, true, {}, u"ok", u""},  // the prompt was left with Ctrl+C
-      {Settings(OverwriteMode::kAsk, false, true), {}, false, {u"x"}, u"", u""},  // not encrypted
-      {Settings(OverwriteMode::kAsk, true, true, u"дано"), {}, false, {u"x"}, u"дано", u""},
-      {Settings(OverwriteMode::kAsk, true, false), {}, false, {u"x"}, u"", u""},  // no terminal
-      {prompt, {}, false, {j16}, j16, u"Пароль: "},
-      {prompt,
-       {},
-       false,
-       {j16 + u"ж", u"ok"},
-       u"ok",
-       u"Пароль: Пароль длиннее 16 знаков.\nПароль: "},
-      {prompt, {}, false, {}, u"", u"Пароль: "},
+      {Dialog(C::kCreateFileFailed, yes, false, none, {u"н"}),
+       u"нет|Не удалось создать файл x." + stop + u" [д/н] <н>\n"},
+      {Dialog(C::kUnsafeEntryName, no, false, none, {u"y"}),
+       u"да|Недопустимое имя файла в архиве: x." + stop + u" [д/н] <y>\n"},
+      {Dialog(C::kCreateDirectoryFailed, no, false, none, {u"n"}),
+       u"нет|Не удалось создать директорию x." + stop + u" [д/н] <n>\n"},
+      {Dialog(C::kCreateFileFailed, ask, false, none, {}),  // the input ended
+       u"да|Не удалось создать файл x." + stop + u" [д/н] \nда\n"},
+      {Dialog(C::kFileExists, ask, false, none, {u"д"}, true), u"нет|" + exists + u" нет\n"},
+      {Dialog(C::kEnterPassword, ask, false, none, {}), u"ok|Введите пароль.\n"},
+      {Dialog(C::kEnterPassword, ask, false, none, {}, true), u"ok|"},  // the prompt left by Ctrl+C
+      {Dialog(none, ask, false, none, {u"x"}), u"|"},                   // not encrypted
+      {Dialog(none, ask, true, u"дано", {u"x"}), u"дано|"},
+      {Dialog(none, ask, true, u"-", {u"x"}), u"|"},
+      {Dialog(none, ask, true, none, {j16}), j16 + u"|Пароль: "},
+      {Dialog(none, ask, true, none, {j16 + u"ж", u"ok"}),
+       u"ok|Пароль: Пароль длиннее 16 знаков.\nПароль: "},
+      {Dialog(none, ask, true, none, {}), u"|Пароль: "},
+  };
+  for (const auto& [got, expected] : cases) EXPECT_EQ(got, expected);
+}
+
+TEST(FormatProgress, CounterBarAndPercent) {
+  struct Case {
+    uint64_t entry, entries, position, range;
+    std::u16string line;
+  };
+  const std::vector<Case> cases = {
+      {1, 3, 0, 1, u"[1/3] [..............................]   0%"},
+      {2, 5, 1, 2, u"[2/5] [###############...............]  50%"},
+      {3, 3, 9, 7, u"[3/3] [##############################] 100%"},  // past the end: full
+      {1, 1, 5, 0, u"[1/1] [..............................]   0%"},  // an empty range
+      {0, 0, 1, 3, u"[##########....................]  33%"},
+      {12, 340, 299, 300, u"[12/340] [#############################.]  99%"},
+      // Byte counts far beyond what a percentage computed in integers could hold.
+      {0, 0, uint64_t{1} << 62, uint64_t{1} << 63, u"[###############...............]  50%"},
   };
   for (const Case& c : cases) {
-    testing::FakeConsole console;
-    console.input = c.typed;
-    const std::atomic<bool> interrupted{c.interrupted};
-    TerminalDialog dialog(console, {}, c.settings, interrupted);
-    std::u16string result = c.message ? u"ok" : dialog.ReadPassword();
-    if (c.message) {
-      const unsigned buttons = c.message == C::kEnterPassword ? kMbIconWarning : kMbYesNo;
-      const MessageAnswer answer = dialog.ShowMessage(Message(*c.message, u"", buttons, u"x"));
-      if (answer != kIdOk) result = answer == kIdYes ? u"да" : u"нет";
-    }
-    EXPECT_EQ(result, c.result) << ToUtf8(c.err);
-    EXPECT_EQ(console.err, c.err);
-    EXPECT_EQ(console.out, u"");
+    EXPECT_EQ(FormatProgress(c.entry, c.entries, c.position, c.range), c.line) << ToUtf8(c.line);
   }
 }
 
-TEST(TerminalDialog, BarFollowsBothProgressBarsAndMakesWayForMessages) {
+TEST(ProgressLine, RedrawsOnlyChangesAndCoversLongerTexts) {
   testing::FakeConsole console;
-  const std::atomic<bool> interrupted{false};
-  DialogSettings settings;
-  settings.progress = true;
-  TerminalDialog dialog(console, {4, 7}, settings, interrupted);
-  EXPECT_EQ(dialog.SelectedIndices(), (std::vector<int32_t>{4, 7}));
-  dialog.SetProgressRange(kProgressEntries, 2);  // nothing drawn before the first entry starts
-  dialog.SetProgressPosition(kProgressEntries, 0);
-  dialog.SetProgressRange(kProgressBytes, 1);
-  dialog.SetProgressPosition(kProgressEntries, 1);
-  dialog.SetProgressRange(kProgressBytes, 4);
-  dialog.SetProgressPosition(kProgressBytes, 2);
-  dialog.ShowMessage(Message(MessageCode::kWriteFailed, u"", kMbIconError));
-  dialog.SetProgressPosition(kProgressBytes, 2);  // drawn again after the message
-  dialog.ResetProgress();
-  dialog.SetBusy(false);
-  const std::u16string bar = u"[1/2] [###############...............]  50%";
-  const std::u16string wipe = u"\r" + std::u16string(43, u' ') + u"\r";
-  EXPECT_EQ(console.err, u"\r[1/2] [..............................]   0%\r" + bar + wipe +
-                             u"Ошибка записи в файл.\n\r" + bar + wipe);
+  {
+    ProgressLine line(console, true);
+    for (const char16_t* text : {u"abcd", u"abcd", u"xy", u"", u"", u"z"}) {
+      *text ? line.Show(text) : line.Clear();
+    }
+  }  // destroyed with a text shown: wiped
+  EXPECT_EQ(console.err, u"\rabcd\rxy  \r  \r\rz\r \r");
 }
 
 }  // namespace
