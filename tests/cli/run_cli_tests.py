@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Runs the built `ozr` as a user would, on real files: each command's exact stdout, stderr and
-exit status, and the files it leaves. With --ozr and --craft: one build (Windows through --wine);
+exit status, and the files it leaves. With --ozr: one build (Windows through --wine);
 with --cross: archives made by each build are read by the other, and signed ones by both."""
 
 import argparse, os, pty, random, re, select, shutil, signal, subprocess, sys, tempfile, time
@@ -9,7 +9,6 @@ PASSWORD = "пароль"
 DONE = "Выбранные файлы успешно распакованы.\n"
 SOUND = "Все файлы архива исправны.\n"
 DECRYPTION = "Ошибка расшифрования. Скорее всего, введен неверный пароль.\n"
-UNSAFE = "Недопустимое имя файла в архиве: {}.\nПрервать распаковку? нет\n"
 SUMMARY = "В архиве файлов: 3, размер в архиве: {?}, исходный: 294.48 КБ\nСтепень сжатия: "
 ENTRIES = ["дерево\\ПРОЧТИ.txt; размер в архиве: {?}, исходный: 12 байт\n",
            "дерево\\а\\б\\глубоко.txt; размер в архиве: {?}, исходный: 1.50 КБ\n",
@@ -31,7 +30,7 @@ def matches(expected, actual):
 
 
 class Tool:
-    """One build of `ozr` (or the archive crafting helper), run directly or through Wine."""
+    """One build of `ozr`, run directly or through Wine."""
 
     def __init__(self, path, wine=None):
         self.path, self.windows = os.path.abspath(path), path.endswith(".exe")
@@ -85,31 +84,19 @@ def tree(prefix="", leave=()):
 
 
 def put(files):
-    return lambda box, tools: [write(os.path.join(box, p), d) for p, d in files.items()]
+    return lambda box, ozr: [write(os.path.join(box, p), d) for p, d in files.items()]
 
 
-def craft(*args):
-    return lambda box, tools: tools[1].run(args, box)
-
-
-def links(box, tools):
-    craft("l.ozr", "out\\x.txt=evil", "out\\sub\\y.txt=evil", "in\\z.txt=good")(box, tools)
-    os.makedirs(os.path.join(box, "d", "real"))
-    os.makedirs(os.path.join(box, "outside"))
-    os.symlink(os.path.join("..", "outside"), os.path.join(box, "d", "out"))
-    os.symlink("real", os.path.join(box, "d", "in"))
-
-
-def damage(box, tools):
+def damage(box, ozr):
     data = bytearray(read(os.path.join(box, "a.ozr")))
     data[len(data) // 2] ^= 0x40  # inside the picture's packed bytes
     write(os.path.join(box, "bad.ozr"), bytes(data))
 
 
-def beside(box, tools):
+def beside(box, ozr):
     """A copy of the program in bin/, where no unpacker.exe lies yet."""
     os.makedirs(os.path.join(box, "bin"))
-    shutil.copy(tools[0].path, os.path.join(box, "bin", os.path.basename(tools[0].path)))
+    shutil.copy(ozr.path, os.path.join(box, "bin", os.path.basename(ozr.path)))
 
 
 def usage(args, message, command=""):
@@ -187,19 +174,11 @@ def rows(s):
         (["extract", "e.ozr", "-o", "e", "-p", PASSWORD], 0, DONE, "", {"e": tree()}),
         (["pack", "l.ozr", "src", "-p", "😀" * 8, "-l", "9", "--title", "t" * 64, "-q"], 0, "", ""),
         (["test", "l.ozr", "-p", "😀" * 8], 0, SOUND, ""),
-        (["extract", "h.ozr", "-o", "h/in"], 1, DONE, UNSAFE.format("..\\a\ufffd.txt"),
-         {"h": {"in/ok.txt": b"fine"}}, craft("h.ozr", "ok.txt=fine", "..\\a\u202e.txt=bad")),
-        (["test", "h.ozr"], 1, "", "Недопустимое имя файла в архиве: ..\\a\ufffd.txt.\n"),
-        # A link out of the folder is refused like an unsafe name, whether an entry goes through
-        # it to a file or to a folder to be made; one that stays inside is followed.
-        (["extract", "l.ozr", "-o", "d"], 1, DONE,
-         UNSAFE.format("out\\x.txt") + UNSAFE.format("out\\sub\\y.txt"),
-         {"d": {"real/z.txt": b"good"}, "outside": {}}, links),
         (["pack", "n.ozr", "src", "test"], 1, "", "Не удалось прочитать файл test.\n",
          {"n.ozr": b"old"}, put({"n.ozr": b"old"})),
         (["pack", "n.ozr", "p/hollow"], 1, "", "Пустая папка не может быть записана в архив: "
          "p/hollow.\nНет ни одного файла, который можно записать в архив.\n", {"n.ozr": b"old"},
-         lambda box, tools: os.makedirs(os.path.join(box, "p", "hollow"))),
+         lambda box, ozr: os.makedirs(os.path.join(box, "p", "hollow"))),
         (["pack", "s.exe", "src/дерево", "--sfx", "--stub", "stub.exe", "-p", PASSWORD, "-q"],
          0, "", "", {"s.exe": lambda data: data.startswith(stub)}, put({"stub.exe": stub})),
         (["list", "s.exe"], 0, "s.exe\n" + SUMMARY + "6\n{*}", ""),
@@ -212,24 +191,26 @@ def rows(s):
     ]
 
 
-def test_table(ozr, craft_tool, box):
+def test_table(ozr, box):
     for args, code, out, err, *more in rows(ozr.sep):
         after, before = (more + [{}, None])[:2]
         if before:
-            before(box, (ozr, craft_tool))
+            before(box, ozr)
         copy = os.path.join(box, "bin", os.path.basename(ozr.path)) if args[:1] == ["bin"] else None
         ozr.run(args[1:] if copy else args, box, code, out, err, path=copy)
         check_files(box, after)
 
 
-def test_killed_while_writing(ozr, craft_tool, box):
+def test_killed_while_writing(ozr, box):
     """A signal in the middle of writing leaves the old file and no temporary one."""
     os.makedirs(os.path.join(box, "src"))
     with open(os.path.join(box, "src", "big.bin"), "wb") as f:
         f.truncate(512 << 20)  # zeros, which a sparse file holds without disk space
     ozr.run(["pack", "big.ozr", "src", "-q", "-l", "1"], box)
-    for args, target in ((["extract", "big.ozr", "-o", "out", "--overwrite", "yes"], "out/src/big.bin"),
-                         (["pack", "p/new.ozr", "src", "-l", "1"], "p/new.ozr")):
+    commands = [(["extract", "big.ozr", "-o", "out", "--overwrite", "yes"], "out/src/big.bin")]
+    # Under Wine the packing ends before its temporary file is seen.
+    commands += [] if ozr.windows else [(["pack", "p/new.ozr", "src", "-l", "1"], "p/new.ozr")]
+    for args, target in commands:
         folder = os.path.dirname(os.path.join(box, target))
         for sig in (signal.SIGHUP, signal.SIGTERM, signal.SIGKILL):
             write(os.path.join(box, target), b"old")
@@ -275,7 +256,7 @@ def growing_output(process, folder):
 
 # --- POSIX builds only ---------------------------------------------------------------------------
 
-def test_posix_paths(ozr, craft_tool, box):
+def test_posix_paths(ozr, box):
     """Paths that are not UTF-8 are used byte for byte; an unreadable folder is named."""
     root = os.fsencode(box)
     write(os.path.join(root, b"p\xff", b"in", b"b.txt"), b"more")
@@ -319,7 +300,7 @@ def on_terminal(ozr, args, cwd, script, timeout=30):
     return os.waitstatus_to_exitcode(status), shown.decode().replace("\r\n", "\n")
 
 
-def test_terminal(ozr, craft_tool, box):
+def test_terminal(ozr, box):
     """The silent password prompt, questions typed and answered, the bar, and Ctrl+C."""
     write(os.path.join(box, "src", "a.txt"), b"new")
     write(os.path.join(box, "src", "z.bin"), random.Random(3).randbytes(3000000))
@@ -415,8 +396,8 @@ def run_suite(options):
             os.path.abspath(options.unpacker)
         tests, call = [test_cross] + [test_signed] * bool(unpacker), (linux, windows, unpacker)
     else:
-        ozr, craft_tool = Tool(options.ozr, options.wine), Tool(options.craft, options.wine)
-        tests, call = [test_table, test_killed_while_writing], (ozr, craft_tool)
+        ozr = Tool(options.ozr, options.wine)
+        tests, call = [test_table, test_killed_while_writing], (ozr,)
         tests += [] if ozr.windows else [test_posix_paths, test_terminal]
     failures, started = 0, time.time()
     for test in tests:
@@ -435,7 +416,7 @@ def run_suite(options):
 
 def main():
     parser = argparse.ArgumentParser()
-    for option in ("--ozr", "--craft", "--wine", "--unpacker"):
+    for option in ("--ozr", "--wine", "--unpacker"):
         parser.add_argument(option)
     parser.add_argument("--cross", nargs=2, metavar=("LINUX_OZR", "WINDOWS_OZR"))
     options = parser.parse_args()

@@ -1,6 +1,7 @@
-// `ozr pack` on real files: which files it takes from a folder tree, under which names, in which
-// order, what it leaves out or refuses, and the stub of a self-extracting archive.
-#include "cli/pack_sources.h"
+// The commands on real files: which files `pack` takes from a folder tree, under which names and
+// in which order, what it leaves out or refuses, the stub of a self-extracting archive; and what
+// `extract` and `test` make of hostile names and links in the destination.
+#include "cli/commands.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +13,8 @@
 
 #include "base/failure.h"
 #include "base/utf.h"
-#include "cli/commands.h"
 #include "cli/native_path.h"
+#include "cli/pack_sources.h"
 #include "fake_console.h"
 #include "support/temp_folder.h"
 #include "support/test_archives.h"
@@ -23,6 +24,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
+std::vector<std::string> Split(const std::string& text) {
+  std::vector<std::string> parts;
+  for (size_t start = 0, end = 0; start < text.size(); start = end + 1) {
+    end = std::min(text.find('|', start), text.size());
+    parts.push_back(text.substr(start, end - start));
+  }
+  return parts;
+}
+
 // Runs `step` in a fresh current folder holding `files` ("|" between names, UTF-8 or on POSIX
 // any bytes). A file holds one byte, none when its name says "empty"; a name ending in "/" is a
 // folder, "pipe" a FIFO, and "a->b" a link a to b.
@@ -31,9 +41,7 @@ auto InFolder(const std::string& files, Step step) {
   const testing::TempFolder t;
   const fs::path before = fs::current_path();
   fs::current_path(t.path());
-  for (size_t start = 0, end = 0; start < files.size(); start = end + 1) {
-    end = std::min(files.find('|', start), files.size());
-    const std::string name = files.substr(start, end - start);
+  for (const std::string& name : Split(files)) {
     const size_t arrow = name.find("->");
     const fs::path file = NativePath(PathFromBytes(name.substr(0, arrow)));
     if (file.has_parent_path()) fs::create_directories(file.parent_path());
@@ -138,6 +146,53 @@ TEST(RunPack, SfxDropsTheStubsSignatureAndEndsAtAMultipleOf8) {
   ArchiveSession session;
   testing::OpenFromMemory(written, session);
   EXPECT_EQ(session.DataAreaPosition(), 0x408u) << "the archive right behind the stub";
+}
+
+// `extract` (or `test`) into d/out of an archive holding `entries` ("name=content", "|"
+// between), in a folder holding `files`: the exit status, stdout, stderr and every path there.
+std::string Extract(const std::string& files, const std::string& entries,
+                    Command command = Command::kExtract) {
+  return InFolder(files, [&](const fs::path& folder) {
+    std::vector<PackEntry> archive;
+    for (const std::string& entry : Split(entries)) {
+      const size_t equals = entry.find('=');
+      archive.push_back(
+          {FromUtf8(entry.substr(0, equals)), testing::Bytes(entry.substr(equals + 1)), {}});
+    }
+    testing::WriteFile(folder / "a.ozr",
+                       testing::WriteArchiveToMemory(archive, testing::PlainOptions()));
+    Arguments arguments;
+    arguments.command = command;
+    arguments.archive = u"a.ozr";
+    arguments.outputFolder = u"d/out";
+    testing::FakeConsole console;
+    const std::atomic<bool> interrupted{false};
+    const int status = RunExtract(arguments, console, *NativeFileSystem(), interrupted);
+    std::string paths;
+    for (const std::string& path : testing::ListTree(folder)) paths += path + " ";
+    return std::to_string(status) + "|" + ToUtf8(console.out + u"|" + console.err) + paths;
+  });
+}
+
+TEST(RunExtract, UnsafeNamesAndLinksOutOfTheFolderAreRefused) {
+  const std::string refused = "Недопустимое имя файла в архиве: ";
+  const std::string skipped = ".\nПрервать распаковку? нет\n";
+  const std::string done = "1|Выбранные файлы успешно распакованы.\n|";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {Extract("", "ok=fine|..\\a\u202E=bad"),
+       done + refused + "..\\a\uFFFD" + skipped + "a.ozr d/ d/out/ d/out/ok "},
+      {Extract("", "ok=fine|..\\a\u202E=bad", Command::kTest),
+       "1||" + refused + "..\\a\uFFFD.\na.ozr "},
+#ifndef _WIN32
+      // Whether an entry goes through the link to a file or to a folder to be made; a link that
+      // stays inside is followed.
+      {Extract("d/out/real/|outside/|d/out/x->../../outside|d/out/in->real",
+               "x\\f=evil|x\\s\\g=evil|in\\z=good"),
+       done + refused + "x\\f" + skipped + refused + "x\\s\\g" + skipped +
+           "a.ozr d/ d/out/ d/out/real/ d/out/real/ d/out/real/z outside/ outside/ "},
+#endif
+  };
+  for (const auto& [got, expected] : cases) EXPECT_EQ(got, expected);
 }
 
 }  // namespace
