@@ -389,21 +389,33 @@ def test_signed(linux, windows, unpacker, box):
 
 # --- running -------------------------------------------------------------------------------------
 
-def run_suite(options):
+def main():
+    parser = argparse.ArgumentParser()
+    for option in ("--ozr", "--wine", "--unpacker"):
+        parser.add_argument(option)
+    parser.add_argument("--cross", nargs=2, metavar=("LINUX_OZR", "WINDOWS_OZR"))
+    options = parser.parse_args()
     if options.cross:
         linux, windows = Tool(options.cross[0]), Tool(options.cross[1], options.wine)
-        unpacker = options.unpacker and os.path.exists(options.unpacker) and \
-            os.path.abspath(options.unpacker)
-        tests, call = [test_cross] + [test_signed] * bool(unpacker), (linux, windows, unpacker)
+        unpacker = os.path.abspath(options.unpacker) if options.unpacker and \
+            os.path.exists(options.unpacker) else ""
+        tests, tools = [test_cross] + [test_signed] * bool(unpacker), (linux, windows, unpacker)
     else:
-        ozr = Tool(options.ozr, options.wine)
-        tests, call = [test_table, test_killed_while_writing], (ozr,)
-        tests += [] if ozr.windows else [test_posix_paths, test_terminal]
+        tools = (Tool(options.ozr, options.wine),)
+        tests = [test_table, test_killed_while_writing]
+        tests += [] if tools[0].windows else [test_posix_paths, test_terminal]
+    # One Wine program kept alive for the whole run: otherwise each program would start its own
+    # wineserver, which inherits the output pipes and holds them open after the program ends.
+    quiet = dict(stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    keeper = options.wine and subprocess.Popen([options.wine, "cmd"], stdin=subprocess.PIPE, **quiet)
+    if keeper:
+        subprocess.run([options.wine, "cmd", "/c", "exit"], stdin=subprocess.DEVNULL, timeout=120,
+                       **quiet)
     failures, started = 0, time.time()
     for test in tests:
         box = tempfile.mkdtemp(prefix="ozr-cli-")
         try:
-            test(*call, box)
+            test(*tools, box)
             print(f"ok      {test.__name__}")
         except AssertionError as failure:
             failures += 1
@@ -411,27 +423,10 @@ def run_suite(options):
         finally:
             shutil.rmtree(box, ignore_errors=True)
     print(f"{len(tests) - failures} of {len(tests)} passed in {time.time() - started:.1f} s")
-    return 1 if failures else 0
-
-
-def main():
-    parser = argparse.ArgumentParser()
-    for option in ("--ozr", "--wine", "--unpacker"):
-        parser.add_argument(option)
-    parser.add_argument("--cross", nargs=2, metavar=("LINUX_OZR", "WINDOWS_OZR"))
-    options = parser.parse_args()
-    # One Wine program kept alive for the whole run: otherwise each program would start its own
-    # wineserver, which inherits the output pipes and holds them open after the program ends.
-    keeper = options.wine and subprocess.Popen([options.wine, "cmd"], stdin=subprocess.PIPE,
-                                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     if keeper:
-        subprocess.run([options.wine, "cmd", "/c", "exit"], timeout=120, capture_output=True)
-    try:
-        return run_suite(options)
-    finally:
-        if keeper:
-            keeper.stdin.close()
-            keeper.wait(timeout=30)
+        keeper.stdin.close()
+        keeper.wait(timeout=30)
+    return 1 if failures else 0
 
 
 if __name__ == "__main__":
