@@ -44,7 +44,8 @@ class Tool:
         done = subprocess.run(list(prefix) + self.command(args, path), cwd=cwd, timeout=120,
                               stdin=subprocess.DEVNULL, capture_output=True)
         # Files and pipes get "\r\n" line ends on Windows.
-        got = [s.decode().replace("\r\n", "\n") for s in (done.stdout, done.stderr)]
+        got = [s.decode().replace("\r\n", "\n" if self.windows else "\r\n")
+               for s in (done.stdout, done.stderr)]
         check(done.returncode == code and (out is None or matches(out, got[0])) and
               (err is None or matches(err, got[1])), f"{args}: expected {code}, {out!r}, {err!r}"
               f"\nexit {done.returncode}\n--- stdout\n{got[0]}--- stderr\n{got[1]}---")
@@ -165,8 +166,8 @@ def rows(s):
          {"b": tree(leave=["дерево/снимок.bin"])}, damage),
         (["list", "empty.ozr"], 1, "", "Ошибка при чтении архива.\n", {}, put({"empty.ozr": b""})),
         (["pack", "e.ozr", "src/дерево", "-p", PASSWORD, "-l", "0", "--title", "Д\x1b]0;x\x07",
-          "--comment", "Первая\n\x1b[2Jвторая"], 0, SUMMARY + "0\n", ""),
-        (["list", "e.ozr"], 0, "Д\ufffd]0;x\ufffd\nПервая\n\ufffd[2Jвторая\n" + SUMMARY + "0\n" +
+          "--comment", "Первая\n\x1b[2Jвторая\n"], 0, SUMMARY + "0\n", ""),
+        (["list", "e.ozr"], 0, "Д\ufffd]0;x\ufffd\nПервая\n\ufffd[2Jвторая\n\n" + SUMMARY + "0\n" +
          "".join(ENTRIES), ""),
         (["test", "e.ozr"], 1, "", "Введите пароль.\n"),
         (["test", "e.ozr", "-p", ""], 1, "", "Введите пароль.\n"),
@@ -174,6 +175,9 @@ def rows(s):
         (["extract", "e.ozr", "-o", "e", "-p", PASSWORD], 0, DONE, "", {"e": tree()}),
         (["pack", "l.ozr", "src", "-p", "😀" * 8, "-l", "9", "--title", "t" * 64, "-q"], 0, "", ""),
         (["test", "l.ozr", "-p", "😀" * 8], 0, SOUND, ""),
+        # The default title: the file name, cut to 64 UTF-16 units, not inside a surrogate pair.
+        *[row for name in ("x" + "\U0010fffd" * 40, "xy" + "\U0010fffd" * 40) for row in (
+            (["pack", name, "src", "-q"], 0, "", ""), (["list", name], 0, name[:-9] + "\n{*}", ""))],
         (["pack", "n.ozr", "src", "test"], 1, "", "Не удалось прочитать файл test.\n",
          {"n.ozr": b"old"}, put({"n.ozr": b"old"})),
         (["pack", "n.ozr", "p/hollow"], 1, "", "Пустая папка не может быть записана в архив: "
@@ -314,7 +318,9 @@ def test_terminal(ozr, box):
         (["test", "e.ozr"], [("Пароль: ", PASSWORD + "\n")], 0, "Пароль: \n{*}" + WIPE + SOUND, old),
         (["test", "e.ozr"], [("Пароль: ", "Пароль\n")], 1, "Пароль: \n{*}" + WIPE + DECRYPTION, old),
         (["test", "e.ozr", "-q", "-p", PASSWORD], [], 0, "", old),
-        (extract, [("[д/н] ", "да\n")], 0, ask + "да\n{*}" + WIPE + DONE, new),
+        # The answer is echoed again after the silent password prompt.
+        (extract[:4], [("Пароль: ", PASSWORD + "\n"), ("[д/н] ", "да\n")], 0,
+         "Пароль: \n" + ask + "да\n{*}" + WIPE + DONE, new),
         (extract, [("[д/н] ", "н\n")], 0, ask + "н\n\r[2/2] [{*}" + WIPE + DONE,
          {**new, "src/a.txt": b"old"}),
         # Ctrl+C at the question: answered as without a terminal; the job stops at the first
