@@ -148,8 +148,8 @@ TEST(RunPack, SfxDropsTheStubsSignatureAndEndsAtAMultipleOf8) {
   EXPECT_EQ(session.DataAreaPosition(), 0x408u) << "the archive right behind the stub";
 }
 
-// `extract` (or `test`) into d/out of an archive holding `entries` ("name=content", "|"
-// between), in a folder holding `files`: the exit status, stdout, stderr and every path there.
+// `extract` into d/out (or `test`, or `list`) of an archive holding `entries` ("name=content",
+// "|" between), in a folder holding `files`: the exit status, stdout, stderr and every path there.
 std::string Extract(const std::string& files, const std::string& entries,
                     Command command = Command::kExtract) {
   return InFolder(files, [&](const fs::path& folder) {
@@ -167,14 +167,17 @@ std::string Extract(const std::string& files, const std::string& entries,
     arguments.outputFolder = u"d/out";
     testing::FakeConsole console;
     const std::atomic<bool> interrupted{false};
-    const int status = RunExtract(arguments, console, *NativeFileSystem(), interrupted);
+    const auto system = NativeFileSystem();
+    const int status = command == Command::kList
+                           ? RunList(arguments, console, *system)
+                           : RunExtract(arguments, console, *system, interrupted);
     std::string paths;
     for (const std::string& path : testing::ListTree(folder)) paths += path + " ";
     return std::to_string(status) + "|" + ToUtf8(console.out + u"|" + console.err) + paths;
   });
 }
 
-TEST(RunExtract, UnsafeNamesAndLinksOutOfTheFolderAreRefused) {
+TEST(RunExtract, HostileNamesAndLinksOutOfTheFolder) {
   const std::string refused = "Недопустимое имя файла в архиве: ";
   const std::string skipped = ".\nПрервать распаковку? нет\n";
   const std::string done = "1|Выбранные файлы успешно распакованы.\n|";
@@ -183,6 +186,10 @@ TEST(RunExtract, UnsafeNamesAndLinksOutOfTheFolderAreRefused) {
        done + refused + "..\\a\uFFFD" + skipped + "a.ozr d/ d/out/ d/out/ok "},
       {Extract("", "ok=fine|..\\a\u202E=bad", Command::kTest),
        "1||" + refused + "..\\a\uFFFD.\na.ozr "},
+      {Extract("", "a\nb=x|..\\a\u202E=y", Command::kList),
+       "0|Тест\nВ архиве файлов: 2, размер в архиве: 40 байт, исходный: 2 байт\n"
+       "Степень сжатия: 6\na\uFFFDb; размер в архиве: 20 байт, исходный: 1 байт\n"
+       "..\\a\uFFFD; размер в архиве: 20 байт, исходный: 1 байт\n|a.ozr "},
 #ifndef _WIN32
       // Whether an entry goes through the link to a file or to a folder to be made; a link that
       // stays inside is followed.

@@ -65,7 +65,9 @@ TEST(TerminalDialog, QuestionsMessagesAndPassword) {
        u"нет|Не удалось создать директорию x." + stop + u" [д/н] <n>\n"},
       {Dialog(C::kCreateFileFailed, ask, false, none, {}),  // the input ended
        u"да|Не удалось создать файл x." + stop + u" [д/н] \nда\n"},
+      // After Ctrl+C, and without a terminal, an existing file is kept.
       {Dialog(C::kFileExists, ask, false, none, {u"д"}, true), u"нет|" + exists + u" нет\n"},
+      {Dialog(C::kFileExists, ask, false, u"-", {u"д"}), u"нет|" + exists + u" нет\n"},
       {Dialog(C::kEnterPassword, ask, false, none, {}), u"ok|Введите пароль.\n"},
       {Dialog(C::kEnterPassword, ask, false, none, {}, true), u"ok|"},  // the prompt left by Ctrl+C
       {Dialog(none, ask, false, none, {u"x"}), u"|"},                   // not encrypted
