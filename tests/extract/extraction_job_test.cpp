@@ -140,6 +140,13 @@ TEST(ExtractionJob, EndsQuestionsAndFailures) {
          j.files.spaceLeft = 5 + 10000;  // a byte more would fail the write
        },
        {kIdYes}, JobEnd::kMismatchStop, Talk({kExists, kMismatch}, kStop), "1 0 0", false},
+      {"declares a byte less: stops before writing it",
+       [](MemoryJob& j) {
+         testing::EditRecord(j.archive, 1, [](auto& r) { r.unpackedSize -= 1; });
+         testing::EditHeader(j.archive, [](auto& h) { h.totalUnpackedSize -= 1; });
+         j.files.spaceLeft = 5 + 149999;
+       },
+       {kIdYes}, JobEnd::kMismatchStop, Talk({kExists, kMismatch}, kStop), "1 0 0", false},
       {"declares a byte more",
        [](MemoryJob& j) {
          testing::EditRecord(j.archive, 1, [](auto& r) { r.unpackedSize += 1; });
