@@ -75,7 +75,8 @@ std::string ProgressFault(const std::vector<std::string>& calls, bool finished) 
   return {};
 }
 
-const std::string kExists = "message Ошибка 36 Файл D:\\dest\\f.txt уже существует.\r\nПерезаписать?";
+const std::string kExists =
+    "message Ошибка 36 Файл D:\\dest\\f.txt уже существует.\r\nПерезаписать?";
 const std::string kCreateFile =
     "message Ошибка 20 Не удалось создать файл D:\\dest\\f.txt.\r\nПрервать распаковку? [refused]";
 const std::string kWriteFailed = "message Ошибка! 16 Ошибка записи в файл. [refused]";
@@ -118,51 +119,116 @@ TEST(ExtractionJob, EndsQuestionsAndFailures) {
   const auto none = [](MemoryJob&) {};
   const JobCase cases[] = {
       {"overwrite", none, {kIdYes}, JobEnd::kSucceeded, Talk({kExists}, kDone), "2 0 0", true},
-      {"keep the user's file", none, {kIdNo}, JobEnd::kSucceeded, Talk({kExists}, kDone), "1 1 0",
+      {"keep the user's file",
+       none,
+       {kIdNo},
+       JobEnd::kSucceeded,
+       Talk({kExists}, kDone),
+       "1 1 0",
        false},
       {"not encrypted: no password needed",
        [](MemoryJob& j) { j.archive = Archive(u"first.txt", testing::PlainOptions()); },
-       {kIdYes}, JobEnd::kSucceeded, Talk({kExists}, kDone), "2 0 0", true},
-      {"no password", [](MemoryJob& j) { j.dialog.password = u""; }, {}, JobEnd::kNoPassword,
-       {"password", "message Ошибка 48 Введите пароль.", "busy 0"}, "0 0 0", false},
+       {kIdYes},
+       JobEnd::kSucceeded,
+       Talk({kExists}, kDone),
+       "2 0 0",
+       true},
+      {"no password",
+       [](MemoryJob& j) { j.dialog.password = u""; },
+       {},
+       JobEnd::kNoPassword,
+       {"password", "message Ошибка 48 Введите пароль.", "busy 0"},
+       "0 0 0",
+       false},
       {"selection out of order, one index missing",
-       [](MemoryJob& j) { j.dialog.selection = {1, 7, 0}; }, {kIdYes}, JobEnd::kSucceeded,
-       Talk({kExists}, kDone), "2 1 0", true},
-      {"damaged frame", [](MemoryJob& j) { j.archive[j.archive.size() / 2] ^= 1; }, {kIdYes},
-       JobEnd::kFrameStop, Talk({kExists, kWrongSums}, kStop), "1 0 0", false},
+       [](MemoryJob& j) {
+         j.dialog.selection = {1, 7, 0};
+       },
+       {kIdYes},
+       JobEnd::kSucceeded,
+       Talk({kExists}, kDone),
+       "2 1 0",
+       true},
+      {"damaged frame",
+       [](MemoryJob& j) { j.archive[j.archive.size() / 2] ^= 1; },
+       {kIdYes},
+       JobEnd::kFrameStop,
+       Talk({kExists, kWrongSums}, kStop),
+       "1 0 0",
+       false},
       {"entrySum wrong",
        [](MemoryJob& j) { testing::EditRecord(j.archive, 1, [](auto& r) { r.entrySum ^= 1; }); },
-       {kIdYes}, JobEnd::kMismatchStop, Talk({kExists, kMismatch}, kStop), "1 0 0", false},
+       {kIdYes},
+       JobEnd::kMismatchStop,
+       Talk({kExists, kMismatch}, kStop),
+       "1 0 0",
+       false},
       {"declares 140000 bytes less: stops before writing more",
        [](MemoryJob& j) {
          testing::EditRecord(j.archive, 1, [](auto& r) { r.unpackedSize -= 140000; });
          testing::EditHeader(j.archive, [](auto& h) { h.totalUnpackedSize -= 140000; });
          j.files.spaceLeft = 5 + 10000;  // a byte more would fail the write
        },
-       {kIdYes}, JobEnd::kMismatchStop, Talk({kExists, kMismatch}, kStop), "1 0 0", false},
+       {kIdYes},
+       JobEnd::kMismatchStop,
+       Talk({kExists, kMismatch}, kStop),
+       "1 0 0",
+       false},
       {"declares a byte less: stops before writing it",
        [](MemoryJob& j) {
          testing::EditRecord(j.archive, 1, [](auto& r) { r.unpackedSize -= 1; });
          testing::EditHeader(j.archive, [](auto& h) { h.totalUnpackedSize -= 1; });
          j.files.spaceLeft = 5 + 149999;
        },
-       {kIdYes}, JobEnd::kMismatchStop, Talk({kExists, kMismatch}, kStop), "1 0 0", false},
+       {kIdYes},
+       JobEnd::kMismatchStop,
+       Talk({kExists, kMismatch}, kStop),
+       "1 0 0",
+       false},
       {"declares a byte more",
        [](MemoryJob& j) {
          testing::EditRecord(j.archive, 1, [](auto& r) { r.unpackedSize += 1; });
          testing::EditHeader(j.archive, [](auto& h) { h.totalUnpackedSize += 1; });
        },
-       {kIdYes}, JobEnd::kMismatchStop, Talk({kExists, kMismatch}, kStop), "1 0 0", false},
-      {"write refused (the first entry's)", [](MemoryJob& j) { Refuse(j, Call::kWrite); }, {},
-       JobEnd::kFrameStop, Talk({kWriteFailed}, kStop), "0 0 0", false},
-      {"disk full", [](MemoryJob& j) { j.files.spaceLeft = 30000; }, {kIdYes}, JobEnd::kFrameStop,
-       Talk({kExists, kWriteFailed}, kStop), "1 0 0", false},
-      {"close fails (the first entry's)", [](MemoryJob& j) { Refuse(j, Call::kClose); }, {},
-       JobEnd::kFrameStop, Talk({kWriteFailed}, kStop), "0 0 0", false},
-      {"replace refused, go on", [](MemoryJob& j) { Refuse(j, Call::kMove); }, {kIdYes, kIdNo},
-       JobEnd::kSucceeded, Talk({kExists, kCreateFile}, kDone), "1 1 0", false},
-      {"temporary file refused, stop", [](MemoryJob& j) { Refuse(j, Call::kCreateTemporary); },
-       {kIdYes, kIdYes}, JobEnd::kQuestionStop, Talk({kExists, kCreateFile}, kStop), "1 0 0",
+       {kIdYes},
+       JobEnd::kMismatchStop,
+       Talk({kExists, kMismatch}, kStop),
+       "1 0 0",
+       false},
+      {"write refused (the first entry's)",
+       [](MemoryJob& j) { Refuse(j, Call::kWrite); },
+       {},
+       JobEnd::kFrameStop,
+       Talk({kWriteFailed}, kStop),
+       "0 0 0",
+       false},
+      {"disk full",
+       [](MemoryJob& j) { j.files.spaceLeft = 30000; },
+       {kIdYes},
+       JobEnd::kFrameStop,
+       Talk({kExists, kWriteFailed}, kStop),
+       "1 0 0",
+       false},
+      {"close fails (the first entry's)",
+       [](MemoryJob& j) { Refuse(j, Call::kClose); },
+       {},
+       JobEnd::kFrameStop,
+       Talk({kWriteFailed}, kStop),
+       "0 0 0",
+       false},
+      {"replace refused, go on",
+       [](MemoryJob& j) { Refuse(j, Call::kMove); },
+       {kIdYes, kIdNo},
+       JobEnd::kSucceeded,
+       Talk({kExists, kCreateFile}, kDone),
+       "1 1 0",
+       false},
+      {"temporary file refused, stop",
+       [](MemoryJob& j) { Refuse(j, Call::kCreateTemporary); },
+       {kIdYes, kIdYes},
+       JobEnd::kQuestionStop,
+       Talk({kExists, kCreateFile}, kStop),
+       "1 0 0",
        false},
       {"abort at a frame of f.txt",
        [](MemoryJob& j) {
@@ -171,25 +237,46 @@ TEST(ExtractionJob, EndsQuestionsAndFailures) {
            if (bar == kProgressBytes && ++calls == 5) j.abort = true;
          };
        },
-       {kIdYes}, JobEnd::kAborted, Talk({kExists}, kStop), "1 0 0", false},
+       {kIdYes},
+       JobEnd::kAborted,
+       Talk({kExists}, kStop),
+       "1 0 0",
+       false},
       {"a file where a folder goes: asked at each level, skipped",
        [](MemoryJob& j) { j.files.AddFile(u"D:\\dest\\keep", Bytes("a file")); },
-       {kIdNo, kIdNo, kIdNo, kIdYes}, JobEnd::kSucceeded,
-       Talk({kFolder,
-             "message Ошибка 20 Не удалось создать директорию D:\\dest\\keep\\sub.\r\nПрервать "
-             "распаковку? [refused]",
-             "message Ошибка 20 Не удалось создать файл D:\\dest\\keep\\sub\\first.txt.\r\nПрервать "
-             "распаковку? [refused]",
-             kExists},
-            kDone),
-       "1 1 0", true},
+       {kIdNo, kIdNo, kIdNo, kIdYes},
+       JobEnd::kSucceeded,
+       Talk(
+           {kFolder,
+            "message Ошибка 20 Не удалось создать директорию D:\\dest\\keep\\sub.\r\nПрервать "
+            "распаковку? [refused]",
+            "message Ошибка 20 Не удалось создать файл D:\\dest\\keep\\sub\\first.txt.\r\nПрервать "
+            "распаковку? [refused]",
+            kExists},
+           kDone),
+       "1 1 0",
+       true},
       {"a file where a folder goes: stop",
-       [](MemoryJob& j) { j.files.AddFile(u"D:\\dest\\keep", Bytes("a file")); }, {kIdYes},
-       JobEnd::kQuestionStop, Talk({kFolder}, kStop), "0 0 0", false},
-      {"unsafe name skipped", [](MemoryJob& j) { j.archive = Archive(u"..\\first.txt"); },
-       {kIdNo, kIdYes}, JobEnd::kSucceeded, Talk({kUnsafe, kExists}, kDone), "1 0 1", true},
-      {"unsafe name: stop", [](MemoryJob& j) { j.archive = Archive(u"..\\first.txt"); }, {kIdYes},
-       JobEnd::kQuestionStop, Talk({kUnsafe}, kStop), "0 0 0", false},
+       [](MemoryJob& j) { j.files.AddFile(u"D:\\dest\\keep", Bytes("a file")); },
+       {kIdYes},
+       JobEnd::kQuestionStop,
+       Talk({kFolder}, kStop),
+       "0 0 0",
+       false},
+      {"unsafe name skipped",
+       [](MemoryJob& j) { j.archive = Archive(u"..\\first.txt"); },
+       {kIdNo, kIdYes},
+       JobEnd::kSucceeded,
+       Talk({kUnsafe, kExists}, kDone),
+       "1 0 1",
+       true},
+      {"unsafe name: stop",
+       [](MemoryJob& j) { j.archive = Archive(u"..\\first.txt"); },
+       {kIdYes},
+       JobEnd::kQuestionStop,
+       Talk({kUnsafe}, kStop),
+       "0 0 0",
+       false},
   };
   for (const JobTuning tuning : {JobTuning{0, false}, JobTuning{1, false}, JobTuning{2, true}}) {
     for (const JobCase& c : cases) {
@@ -228,8 +315,9 @@ TEST(ExtractionJob, WritesNestedEntriesOnDisk) {
       session);
   testing::TempFolder folder;
   std::filesystem::create_directory(folder.path() / std::string(90, 'p'));
-  const std::u16string destination = folder.WithSeparator() + std::u16string(90, u'p') +
-                                     folder.WithSeparator().substr(folder.WithSeparator().size() - 1);
+  const std::u16string destination =
+      folder.WithSeparator() + std::u16string(90, u'p') +
+      folder.WithSeparator().substr(folder.WithSeparator().size() - 1);
   testing::RecordingDialog dialog;
   dialog.selection = {0, 1};
   const auto files = NativeFileSystem();

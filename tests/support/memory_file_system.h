@@ -25,7 +25,16 @@ class MemoryFileSystem final : public FileSystem {
   };
   // The calls that `refuse` may make fail. kFlush: the Close of a durable file; kMove: a commit;
   // kRemove: a discard.
-  enum class Call { kOpen, kCreateTemporary, kMakeDirectory, kRemove, kMove, kWrite, kClose, kFlush };
+  enum class Call {
+    kOpen,
+    kCreateTemporary,
+    kMakeDirectory,
+    kRemove,
+    kMove,
+    kWrite,
+    kClose,
+    kFlush
+  };
 
   explicit MemoryFileSystem(NameRules rules) : rules_(rules) {}
 

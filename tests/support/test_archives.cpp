@@ -188,7 +188,8 @@ uint64_t HeaderAt(const std::vector<uint8_t>& a) {
 
 uint64_t RecordAt(const std::vector<uint8_t>& a, uint32_t index) {
   uint64_t at = a.size() - ParseTrailer(&a[a.size() - kTrailerSize]).directoryDistance;
-  for (; index > 0; --index) at += kEntryRecordSize + 2 * uint64_t{ParseEntryRecord(&a[at]).nameLength};
+  for (; index > 0; --index)
+    at += kEntryRecordSize + 2 * uint64_t{ParseEntryRecord(&a[at]).nameLength};
   return at;
 }
 
