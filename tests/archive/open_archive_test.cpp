@@ -150,8 +150,16 @@ TEST(OpenArchive, DamagedArchivesAreRefused) {
        u"1" + kFailed},
       {"packedSize 0", [](Archive& b) { EditRecord(b, 1, [](auto& r) { r.packedSize = 0; }); },
        u"1" + kFailed},
-      {"name of 261 units",
-       [](Archive& b) { EditRecord(b, 2, [](auto& r) { r.nameLength = 261; }); }, u"2" + kFailed},
+      {"name of 261 units, not the last entry",
+       [](Archive& b) {
+         b = testing::WriteArchiveToMemory({{u"a", Bytes("hello"), {}},
+                                            {u"b", Bytes("b"), {}},
+                                            {std::u16string(260, u'n'), Bytes("n"), {}},
+                                            {u"d", Bytes("d"), {}}},
+                                           testing::PlainOptions());
+         EditRecord(b, 2, [](auto& r) { r.nameLength = 261; });
+       },
+       u"2" + kFailed},
       {"sizes that meet the totals only by wrapping around",
        [](Archive& b) {
          for (uint32_t i : {0u, 1u}) EditRecord(b, i, [](auto& r) { r.packedSize += 1ull << 63; });
