@@ -85,6 +85,12 @@ const std::string kWrongSums =
 const std::string kMismatch = "message Ошибка! 16 Файл поврежден, не совпали контрольные суммы.";
 const std::string kFolder =
     "message Ошибка 20 Не удалось создать директорию D:\\dest\\keep.\r\nПрервать распаковку?";
+const std::string kSubFolder =
+    "message Ошибка 20 Не удалось создать директорию D:\\dest\\keep\\sub.\r\nПрервать распаковку? "
+    "[refused]";
+const std::string kFirstFile =
+    "message Ошибка 20 Не удалось создать файл D:\\dest\\keep\\sub\\first.txt.\r\nПрервать "
+    "распаковку? [refused]";
 const std::string kUnsafe =
     "message Ошибка 20 Недопустимое имя файла в архиве: ..\\first.txt.\r\nПрервать распаковку?";
 const std::vector<std::string> kDone = {
@@ -97,139 +103,84 @@ std::vector<std::string> Talk(std::vector<std::string> head, const std::vector<s
   return head;
 }
 
-struct JobCase {
-  const char* what;
-  std::function<void(MemoryJob&)> setup;
-  std::deque<MessageAnswer> answers;
-  JobEnd end;
-  std::vector<std::string> conversation;
-  const char* counts;  // written, skipped, unsafe names skipped
-  bool replaced;       // f.txt holds the entry afterwards
-};
-
+// What a case changes in the job before it runs.
+using Change = std::function<void(MemoryJob&)>;
+Change First(const char16_t* name, bool plain = false) {
+  return [=](MemoryJob& j) {
+    j.archive = plain ? Archive(name, testing::PlainOptions()) : Archive(name);
+    j.dialog.password = plain ? u"" : u"pw";
+  };
+}
+// f.txt declaring `more` bytes than it holds, the header's total following; `space` for writes.
+Change Declare(int64_t more, uint64_t space) {
+  return [=](MemoryJob& j) {
+    testing::EditRecord(j.archive, 1, [&](EntryRecord& r) { r.unpackedSize += more; });
+    testing::EditHeader(j.archive, [&](ArchiveHeader& h) { h.totalUnpackedSize += more; });
+    j.files.spaceLeft = space;
+  };
+}
 // Refuses `which` for every path but the first entry's target. Writes and closes go to temporary
 // files, so those fail for the first entry as well.
-void Refuse(MemoryJob& job, Call which) {
-  job.files.refuse = [which](Call call, const std::u16string& path) {
-    return call == which && path.find(u"first") == std::u16string::npos;
+Change Refuse(Call which) {
+  return [=](MemoryJob& j) {
+    j.files.refuse = [which](Call call, const std::u16string& path) {
+      return call == which && path.find(u"first") == std::u16string::npos;
+    };
   };
 }
 
+struct JobCase {
+  const char* what;
+  Change change;
+  const char* answers;  // Y and N, in order
+  JobEnd end;
+  std::vector<std::string> conversation;
+  const char* counts;     // written, skipped, unsafe names skipped
+  bool replaced = false;  // f.txt holds the entry afterwards
+};
+
 TEST(ExtractionJob, EndsQuestionsAndFailures) {
+  using E = JobEnd;
   const auto none = [](MemoryJob&) {};
+  const Change folderIsFile = [](MemoryJob& j) { j.files.AddFile(u"D:\\dest\\keep", {}); };
   const JobCase cases[] = {
-      {"overwrite", none, {kIdYes}, JobEnd::kSucceeded, Talk({kExists}, kDone), "2 0 0", true},
-      {"keep the user's file",
-       none,
-       {kIdNo},
-       JobEnd::kSucceeded,
-       Talk({kExists}, kDone),
-       "1 1 0",
-       false},
-      {"not encrypted: no password needed",
-       [](MemoryJob& j) { j.archive = Archive(u"first.txt", testing::PlainOptions()); },
-       {kIdYes},
-       JobEnd::kSucceeded,
-       Talk({kExists}, kDone),
-       "2 0 0",
-       true},
+      {"overwrite", none, "Y", E::kSucceeded, Talk({kExists}, kDone), "2 0 0", true},
+      {"keep the user's file", none, "N", E::kSucceeded, Talk({kExists}, kDone), "1 1 0"},
+      {"not encrypted: no password", First(u"first", true), "Y", E::kSucceeded,
+       Talk({kExists}, kDone), "2 0 0", true},
       {"no password",
        [](MemoryJob& j) { j.dialog.password = u""; },
-       {},
-       JobEnd::kNoPassword,
+       "",
+       E::kNoPassword,
        {"password", "message Ошибка 48 Введите пароль.", "busy 0"},
-       "0 0 0",
-       false},
+       "0 0 0"},
       {"selection out of order, one index missing",
        [](MemoryJob& j) {
          j.dialog.selection = {1, 7, 0};
        },
-       {kIdYes},
-       JobEnd::kSucceeded,
-       Talk({kExists}, kDone),
-       "2 1 0",
-       true},
-      {"damaged frame",
-       [](MemoryJob& j) { j.archive[j.archive.size() / 2] ^= 1; },
-       {kIdYes},
-       JobEnd::kFrameStop,
-       Talk({kExists, kWrongSums}, kStop),
-       "1 0 0",
-       false},
+       "Y", E::kSucceeded, Talk({kExists}, kDone), "2 1 0", true},
+      {"damaged frame", [](MemoryJob& j) { j.archive[j.archive.size() / 2] ^= 1; }, "Y",
+       E::kFrameStop, Talk({kExists, kWrongSums}, kStop), "1 0 0"},
       {"entrySum wrong",
        [](MemoryJob& j) { testing::EditRecord(j.archive, 1, [](auto& r) { r.entrySum ^= 1; }); },
-       {kIdYes},
-       JobEnd::kMismatchStop,
-       Talk({kExists, kMismatch}, kStop),
-       "1 0 0",
-       false},
-      {"declares 140000 bytes less: stops before writing more",
-       [](MemoryJob& j) {
-         testing::EditRecord(j.archive, 1, [](auto& r) { r.unpackedSize -= 140000; });
-         testing::EditHeader(j.archive, [](auto& h) { h.totalUnpackedSize -= 140000; });
-         j.files.spaceLeft = 5 + 10000;  // a byte more would fail the write
-       },
-       {kIdYes},
-       JobEnd::kMismatchStop,
-       Talk({kExists, kMismatch}, kStop),
-       "1 0 0",
-       false},
-      {"declares a byte less: stops before writing it",
-       [](MemoryJob& j) {
-         testing::EditRecord(j.archive, 1, [](auto& r) { r.unpackedSize -= 1; });
-         testing::EditHeader(j.archive, [](auto& h) { h.totalUnpackedSize -= 1; });
-         j.files.spaceLeft = 5 + 149999;
-       },
-       {kIdYes},
-       JobEnd::kMismatchStop,
-       Talk({kExists, kMismatch}, kStop),
-       "1 0 0",
-       false},
-      {"declares a byte more",
-       [](MemoryJob& j) {
-         testing::EditRecord(j.archive, 1, [](auto& r) { r.unpackedSize += 1; });
-         testing::EditHeader(j.archive, [](auto& h) { h.totalUnpackedSize += 1; });
-       },
-       {kIdYes},
-       JobEnd::kMismatchStop,
-       Talk({kExists, kMismatch}, kStop),
-       "1 0 0",
-       false},
-      {"write refused (the first entry's)",
-       [](MemoryJob& j) { Refuse(j, Call::kWrite); },
-       {},
-       JobEnd::kFrameStop,
-       Talk({kWriteFailed}, kStop),
-       "0 0 0",
-       false},
-      {"disk full",
-       [](MemoryJob& j) { j.files.spaceLeft = 30000; },
-       {kIdYes},
-       JobEnd::kFrameStop,
-       Talk({kExists, kWriteFailed}, kStop),
-       "1 0 0",
-       false},
-      {"close fails (the first entry's)",
-       [](MemoryJob& j) { Refuse(j, Call::kClose); },
-       {},
-       JobEnd::kFrameStop,
-       Talk({kWriteFailed}, kStop),
-       "0 0 0",
-       false},
-      {"replace refused, go on",
-       [](MemoryJob& j) { Refuse(j, Call::kMove); },
-       {kIdYes, kIdNo},
-       JobEnd::kSucceeded,
-       Talk({kExists, kCreateFile}, kDone),
-       "1 1 0",
-       false},
-      {"temporary file refused, stop",
-       [](MemoryJob& j) { Refuse(j, Call::kCreateTemporary); },
-       {kIdYes, kIdYes},
-       JobEnd::kQuestionStop,
-       Talk({kExists, kCreateFile}, kStop),
-       "1 0 0",
-       false},
+       "Y", E::kMismatchStop, Talk({kExists, kMismatch}, kStop), "1 0 0"},
+      // Each with exactly the room for what may be written: a byte more would fail the write.
+      {"declares 140000 bytes less", Declare(-140000, 5 + 10000), "Y", E::kMismatchStop,
+       Talk({kExists, kMismatch}, kStop), "1 0 0"},
+      {"declares a byte less", Declare(-1, 5 + 149999), "Y", E::kMismatchStop,
+       Talk({kExists, kMismatch}, kStop), "1 0 0"},
+      {"declares a byte more", Declare(1, UINT64_MAX), "Y", E::kMismatchStop,
+       Talk({kExists, kMismatch}, kStop), "1 0 0"},
+      {"write refused", Refuse(Call::kWrite), "", E::kFrameStop, Talk({kWriteFailed}, kStop),
+       "0 0 0"},
+      {"close fails", Refuse(Call::kClose), "", E::kFrameStop, Talk({kWriteFailed}, kStop),
+       "0 0 0"},
+      {"disk full", Declare(0, 30000), "Y", E::kFrameStop, Talk({kExists, kWriteFailed}, kStop),
+       "1 0 0"},
+      {"replace refused, go on", Refuse(Call::kMove), "YN", E::kSucceeded,
+       Talk({kExists, kCreateFile}, kDone), "1 1 0"},
+      {"temporary file refused, stop", Refuse(Call::kCreateTemporary), "YY", E::kQuestionStop,
+       Talk({kExists, kCreateFile}, kStop), "1 0 0"},
       {"abort at a frame of f.txt",
        [](MemoryJob& j) {
          // Bytes bar positions: two for the first entry, f.txt's start, then one per frame.
@@ -237,46 +188,15 @@ TEST(ExtractionJob, EndsQuestionsAndFailures) {
            if (bar == kProgressBytes && ++calls == 5) j.abort = true;
          };
        },
-       {kIdYes},
-       JobEnd::kAborted,
-       Talk({kExists}, kStop),
-       "1 0 0",
-       false},
-      {"a file where a folder goes: asked at each level, skipped",
-       [](MemoryJob& j) { j.files.AddFile(u"D:\\dest\\keep", Bytes("a file")); },
-       {kIdNo, kIdNo, kIdNo, kIdYes},
-       JobEnd::kSucceeded,
-       Talk(
-           {kFolder,
-            "message Ошибка 20 Не удалось создать директорию D:\\dest\\keep\\sub.\r\nПрервать "
-            "распаковку? [refused]",
-            "message Ошибка 20 Не удалось создать файл D:\\dest\\keep\\sub\\first.txt.\r\nПрервать "
-            "распаковку? [refused]",
-            kExists},
-           kDone),
-       "1 1 0",
-       true},
-      {"a file where a folder goes: stop",
-       [](MemoryJob& j) { j.files.AddFile(u"D:\\dest\\keep", Bytes("a file")); },
-       {kIdYes},
-       JobEnd::kQuestionStop,
-       Talk({kFolder}, kStop),
-       "0 0 0",
-       false},
-      {"unsafe name skipped",
-       [](MemoryJob& j) { j.archive = Archive(u"..\\first.txt"); },
-       {kIdNo, kIdYes},
-       JobEnd::kSucceeded,
-       Talk({kUnsafe, kExists}, kDone),
-       "1 0 1",
-       true},
-      {"unsafe name: stop",
-       [](MemoryJob& j) { j.archive = Archive(u"..\\first.txt"); },
-       {kIdYes},
-       JobEnd::kQuestionStop,
-       Talk({kUnsafe}, kStop),
-       "0 0 0",
-       false},
+       "Y", E::kAborted, Talk({kExists}, kStop), "1 0 0"},
+      {"a file where a folder goes: asked at each level", folderIsFile, "NNNY", E::kSucceeded,
+       Talk({kFolder, kSubFolder, kFirstFile, kExists}, kDone), "1 1 0", true},
+      {"a file where a folder goes: stop", folderIsFile, "Y", E::kQuestionStop,
+       Talk({kFolder}, kStop), "0 0 0"},
+      {"unsafe name skipped", First(u"..\\first.txt"), "NY", E::kSucceeded,
+       Talk({kUnsafe, kExists}, kDone), "1 0 1", true},
+      {"unsafe name: stop", First(u"..\\first.txt"), "Y", E::kQuestionStop, Talk({kUnsafe}, kStop),
+       "0 0 0"},
   };
   for (const JobTuning tuning : {JobTuning{0, false}, JobTuning{1, false}, JobTuning{2, true}}) {
     for (const JobCase& c : cases) {
@@ -284,8 +204,9 @@ TEST(ExtractionJob, EndsQuestionsAndFailures) {
       MemoryJob job;
       job.dialog.password = u"pw";
       job.dialog.selection = {0, 1};
-      job.dialog.answers = c.answers;
-      c.setup(job);
+      for (const char* a = c.answers; *a != 0; ++a)
+        job.dialog.answers.push_back(*a == 'Y' ? kIdYes : kIdNo);
+      c.change(job);
       const JobOutcome outcome = job.Run(tuning);
       EXPECT_EQ(outcome.end, c.end);
       EXPECT_EQ(job.dialog.Conversation(), c.conversation);
@@ -314,16 +235,15 @@ TEST(ExtractionJob, WritesNestedEntriesOnDisk) {
                                     testing::PlainOptions()),
       session);
   testing::TempFolder folder;
-  std::filesystem::create_directory(folder.path() / std::string(90, 'p'));
-  const std::u16string destination =
-      folder.WithSeparator() + std::u16string(90, u'p') +
-      folder.WithSeparator().substr(folder.WithSeparator().size() - 1);
+  const std::filesystem::path deep = folder.path() / std::string(90, 'p') / "";
+  std::filesystem::create_directory(deep);
+  const std::u16string destination = deep.u16string();
   testing::RecordingDialog dialog;
   dialog.selection = {0, 1};
   const auto files = NativeFileSystem();
   std::atomic<bool> abort{false};
   EXPECT_EQ(ExtractionJob(session, destination, abort, dialog, *files).end, JobEnd::kSucceeded);
-  EXPECT_EQ(testing::ListTree(folder.path() / std::string(90, 'p')),
+  EXPECT_EQ(testing::ListTree(deep),
             (std::vector<std::string>{"a/", "a/b.txt", std::string(120, 'd') + "/",
                                       std::string(120, 'd') + "/" + std::string(125, 'f')}));
   EXPECT_EQ(testing::ReadFile(std::filesystem::path(files->JoinEntryPath(destination, name))),
