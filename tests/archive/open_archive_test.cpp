@@ -63,17 +63,25 @@ TEST(OpenArchive, FillsTheDialogInOrder) {
                             u"message Ошибка 16 free Ошибка при открытии архива.", u"end 0"}));
 }
 
+using Edit = std::function<void(Archive&)>;
+Edit Header(std::function<void(ArchiveHeader&)> edit) {
+  return [=](Archive& b) { testing::EditHeader(b, edit); };
+}
+Edit Record(uint32_t index, std::function<void(EntryRecord&)> edit) {
+  return [=](Archive& b) { testing::EditRecord(b, index, edit); };
+}
+Edit Trailer(std::function<void(ArchiveTrailer&)> edit) {
+  return [=](Archive& b) { testing::EditTrailer(b, edit); };
+}
+
 struct DamageCase {
   const char* what;
-  std::function<void(Archive&)> edit;
+  Edit edit;
   // List items shown, " disabled" when the password field was, and the failure's text.
   std::u16string expected;
 };
 
 TEST(OpenArchive, DamagedArchivesAreRefused) {
-  using testing::EditHeader;
-  using testing::EditRecord;
-  using testing::EditTrailer;
   const std::u16string kFailed = u" Ошибка при чтении архива.";
   const DamageCase cases[] = {
       {"untouched", [](Archive&) {}, u"3 disabled"},
@@ -107,49 +115,26 @@ TEST(OpenArchive, DamagedArchivesAreRefused) {
          b.push_back(0);
        },
        u"0" + kFailed},
-      {"encrypted", [](Archive& b) { EditHeader(b, [](auto& h) { h.notEncrypted = 0; }); }, u"3"},
-      {"notEncrypted 2", [](Archive& b) { EditHeader(b, [](auto& h) { h.notEncrypted = 2; }); },
-       u"3"},
-      {"level 9", [](Archive& b) { EditHeader(b, [](auto& h) { h.compressionLevel = 9; }); },
-       u"3 disabled"},
-      {"level 10", [](Archive& b) { EditHeader(b, [](auto& h) { h.compressionLevel = 10; }); },
+      {"encrypted", Header([](auto& h) { h.notEncrypted = 0; }), u"3"},
+      {"notEncrypted 2", Header([](auto& h) { h.notEncrypted = 2; }), u"3"},
+      {"level 9", Header([](auto& h) { h.compressionLevel = 9; }), u"3 disabled"},
+      {"level 10", Header([](auto& h) { h.compressionLevel = 10; }), u"0" + kFailed},
+      {"title 0", Header([](auto& h) { h.titleLength = 0; }), u"0" + kFailed},
+      {"title 65", Header([](auto& h) { h.titleLength = 65; }), u"0" + kFailed},
+      {"comment 256", Header([](auto& h) { h.commentLength = 256; }), u"0" + kFailed},
+      {"totalPackedSize 0", Header([](auto& h) { h.totalPackedSize = 0; }), u"0" + kFailed},
+      {"totalUnpackedSize 0", Header([](auto& h) { h.totalUnpackedSize = 0; }), u"0" + kFailed},
+      {"totalPackedSize + 1", Header([](auto& h) { h.totalPackedSize += 1; }), u"3" + kFailed},
+      {"totalUnpackedSize - 1", Header([](auto& h) { h.totalUnpackedSize -= 1; }), u"3" + kFailed},
+      {"entryCount 0", Header([](auto& h) { h.entryCount = 0; }), u"0" + kFailed},
+      {"entryCount 4", Header([](auto& h) { h.entryCount = 4; }), u"4" + kFailed},
+      {"headerDistance 0", Trailer([](auto& t) { t.headerDistance = 0; }), u"0" + kFailed},
+      {"headerDistance beyond the file", Trailer([](auto& t) { t.headerDistance = 1 << 20; }),
        u"0" + kFailed},
-      {"title 0", [](Archive& b) { EditHeader(b, [](auto& h) { h.titleLength = 0; }); },
+      {"directoryDistance beyond the file", Trailer([](auto& t) { t.directoryDistance = 1 << 20; }),
        u"0" + kFailed},
-      {"title 65", [](Archive& b) { EditHeader(b, [](auto& h) { h.titleLength = 65; }); },
-       u"0" + kFailed},
-      {"comment 256", [](Archive& b) { EditHeader(b, [](auto& h) { h.commentLength = 256; }); },
-       u"0" + kFailed},
-      {"totalPackedSize 0",
-       [](Archive& b) { EditHeader(b, [](auto& h) { h.totalPackedSize = 0; }); }, u"0" + kFailed},
-      {"totalUnpackedSize 0",
-       [](Archive& b) { EditHeader(b, [](auto& h) { h.totalUnpackedSize = 0; }); }, u"0" + kFailed},
-      {"totalPackedSize + 1",
-       [](Archive& b) { EditHeader(b, [](auto& h) { h.totalPackedSize += 1; }); }, u"3" + kFailed},
-      {"totalUnpackedSize - 1",
-       [](Archive& b) { EditHeader(b, [](auto& h) { h.totalUnpackedSize -= 1; }); },
-       u"3" + kFailed},
-      {"entryCount 0", [](Archive& b) { EditHeader(b, [](auto& h) { h.entryCount = 0; }); },
-       u"0" + kFailed},
-      {"entryCount 4", [](Archive& b) { EditHeader(b, [](auto& h) { h.entryCount = 4; }); },
-       u"4" + kFailed},
-      {"headerDistance 0",
-       [](Archive& b) { EditTrailer(b, [](auto& t) { t.headerDistance = 0; }); }, u"0" + kFailed},
-      {"headerDistance beyond the file",
-       [](Archive& b) {
-         EditTrailer(b, [&](auto& t) { t.headerDistance = static_cast<uint32_t>(b.size() + 1); });
-       },
-       u"0" + kFailed},
-      {"directoryDistance beyond the file",
-       [](Archive& b) {
-         EditTrailer(b,
-                     [&](auto& t) { t.directoryDistance = static_cast<uint32_t>(b.size() + 1); });
-       },
-       u"0" + kFailed},
-      {"unpackedSize 0", [](Archive& b) { EditRecord(b, 1, [](auto& r) { r.unpackedSize = 0; }); },
-       u"1" + kFailed},
-      {"packedSize 0", [](Archive& b) { EditRecord(b, 1, [](auto& r) { r.packedSize = 0; }); },
-       u"1" + kFailed},
+      {"unpackedSize 0", Record(1, [](auto& r) { r.unpackedSize = 0; }), u"1" + kFailed},
+      {"packedSize 0", Record(1, [](auto& r) { r.packedSize = 0; }), u"1" + kFailed},
       {"name of 261 units, not the last entry",
        [](Archive& b) {
          b = testing::WriteArchiveToMemory({{u"a", Bytes("hello"), {}},
@@ -157,19 +142,19 @@ TEST(OpenArchive, DamagedArchivesAreRefused) {
                                             {std::u16string(260, u'n'), Bytes("n"), {}},
                                             {u"d", Bytes("d"), {}}},
                                            testing::PlainOptions());
-         EditRecord(b, 2, [](auto& r) { r.nameLength = 261; });
+         testing::EditRecord(b, 2, [](auto& r) { r.nameLength = 261; });
        },
        u"2" + kFailed},
       {"sizes that meet the totals only by wrapping around",
        [](Archive& b) {
-         for (uint32_t i : {0u, 1u}) EditRecord(b, i, [](auto& r) { r.packedSize += 1ull << 63; });
+         for (uint32_t i : {0u, 1u}) Record(i, [](auto& r) { r.packedSize += 1ull << 63; })(b);
        },
        u"1" + kFailed},
       {"data area in front of the file",
        [](Archive& b) {
          const uint64_t more = b.size();
-         EditRecord(b, 0, [&](auto& r) { r.packedSize += more; });
-         EditHeader(b, [&](auto& h) { h.totalPackedSize += more; });
+         Record(0, [&](auto& r) { r.packedSize += more; })(b);
+         Header([&](auto& h) { h.totalPackedSize += more; })(b);
        },
        u"3" + kFailed},
       {"first byte cut off", [](Archive& b) { b.erase(b.begin()); }, u"3" + kFailed},
@@ -225,37 +210,29 @@ TEST(OpenStartupArchive, OwnArchiveFirstThenTheChosenOne) {
   const Archive chosen = archive(u"выбранный.txt");
   const std::u16string kOpenFailed = u"message Ошибка 16 free Ошибка при открытии архива.";
   const std::u16string kReadFailed = u"message Ошибка 16 free Ошибка при чтении архива.";
-  // The program's folder, then the own archive dropped and the user asked.
-  const auto chose = [](std::vector<std::u16string> rest) {
-    rest.insert(rest.begin(), {u"folder C:\\Программы\\", u"clear", u"choose"});
+  // After the program's folder, the own archive dropped and the user asked.
+  const auto calls = [](bool asked, std::vector<std::u16string> rest) {
+    if (asked) rest.insert(rest.begin(), {u"folder C:\\Программы\\", u"clear", u"choose"});
     return rest;
   };
   const StartupCase cases[] = {
-      {"self-extracting",
-       program(archive(u"свой.txt")),
-       chosen,
-       false,
-       StartupResult::kOpened,
-       {u"folder C:\\Программы\\", u"limit 16", u"fit", u"свой.txt"}},
+      {"self-extracting", program(archive(u"свой.txt")), chosen, false, StartupResult::kOpened,
+       calls(false, {u"folder C:\\Программы\\", u"limit 16", u"fit", u"свой.txt"})},
       {"a plain program", program({}), chosen, false, StartupResult::kOpened,
-       chose({u"folder D:\\Архивы\\", u"limit 16", u"fit", u"выбранный.txt"})},
+       calls(true, {u"folder D:\\Архивы\\", u"limit 16", u"fit", u"выбранный.txt"})},
       {"a damaged tail is dropped silently", program(damaged), chosen, false,
        StartupResult::kOpened,
-       chose({u"folder D:\\Архивы\\", u"limit 16", u"fit", u"выбранный.txt"})},
+       calls(true, {u"folder D:\\Архивы\\", u"limit 16", u"fit", u"выбранный.txt"})},
       {"choice cancelled", program({}), chosen, true, StartupResult::kChoiceFailed,
-       chose({u"end 0"})},
+       calls(true, {u"end 0"})},
       {"chosen file damaged", program({}), damaged, false, StartupResult::kChoiceFailed,
-       chose({u"folder D:\\Архивы\\", kReadFailed, u"end 0", u"damaged"})},
+       calls(true, {u"folder D:\\Архивы\\", kReadFailed, u"end 0", u"damaged"})},
       {"chosen file no archive", program({}), Bytes("short"), false, StartupResult::kChoiceFailed,
-       chose({u"folder D:\\Архивы\\", kReadFailed, u"end 0"})},
+       calls(true, {u"folder D:\\Архивы\\", kReadFailed, u"end 0"})},
       {"chosen file cannot be opened", program({}), std::nullopt, false, StartupResult::kOpenFailed,
-       chose({kOpenFailed, u"end 0"})},
-      {"program file cannot be opened",
-       std::nullopt,
-       chosen,
-       false,
-       StartupResult::kOpenFailed,
-       {kOpenFailed, u"end 0"}},
+       calls(true, {kOpenFailed, u"end 0"})},
+      {"program file cannot be opened", std::nullopt, chosen, false, StartupResult::kOpenFailed,
+       calls(false, {kOpenFailed, u"end 0"})},
   };
   for (const StartupCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -266,15 +243,15 @@ TEST(OpenStartupArchive, OwnArchiveFirstThenTheChosenOne) {
     if (!c.cancel) view.choice = u"D:\\Архивы\\выбранный.ozr";
     ArchiveSession session;
     EXPECT_EQ(OpenStartupArchive(u"C:\\Программы\\unpacker.exe", session, files, view), c.result);
-    std::vector<std::u16string> calls;
+    std::vector<std::u16string> shown;
     for (const std::u16string& call : view.calls) {
       for (const char16_t* own :
            {u"folder", u"choose", u"message", u"end", u"clear", u"limit", u"fit"}) {
-        if (call.rfind(own, 0) == 0) calls.push_back(call);
+        if (call.rfind(own, 0) == 0) shown.push_back(call);
       }
     }
-    for (const auto& [index, entry] : session.catalog) calls.push_back(entry.name);
-    EXPECT_EQ(calls, c.calls);
+    for (const auto& [index, entry] : session.catalog) shown.push_back(entry.name);
+    EXPECT_EQ(shown, c.calls);
     EXPECT_EQ(session.catalog.size(), view.items.size()) << "one list item per entry";
   }
 }
