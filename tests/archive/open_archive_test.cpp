@@ -56,11 +56,6 @@ TEST(OpenArchive, FillsTheDialogInOrder) {
   testing::RecordingView bare;
   ASSERT_TRUE(OpenArchive(u"archive.ozr", session, files, bare));
   EXPECT_EQ(bare.calls.front(), u"comment Комментарий") << "no folder without a backslash";
-
-  testing::OneFileSystem none({});
-  EXPECT_FALSE(OpenArchive(u"C:\\missing.ozr", session, none, view = {}));
-  EXPECT_EQ(view.calls, (std::vector<std::u16string>{
-                            u"message Ошибка 16 free Ошибка при открытии архива.", u"end 0"}));
 }
 
 using Edit = std::function<void(Archive&)>;

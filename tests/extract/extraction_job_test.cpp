@@ -49,9 +49,9 @@ struct MemoryJob {
 // bytes bar of more than one unit full.
 std::string ProgressFault(const std::vector<std::string>& calls, bool finished) {
   std::map<int, std::pair<unsigned long long, unsigned long long>> bars;  // range, position
-  const auto shortBar = [&](int bar) {
-    return finished && (bar == kProgressEntries || bars[bar].first > 1) &&
-           bars[bar].second != bars[bar].first;
+  const auto full = [&](int bar) {
+    const auto [range, position] = bars[bar];
+    return !finished || (bar != kProgressEntries && range <= 1) || position == range;
   };
   for (const std::string& call : calls) {
     char kind[8] = {};
@@ -59,20 +59,12 @@ std::string ProgressFault(const std::vector<std::string>& calls, bool finished) 
     unsigned long long value = 0;
     if (std::sscanf(call.c_str(), "%7s %d %llu", kind, &bar, &value) != 3) continue;
     auto& [range, position] = bars[bar];
-    if (std::string(kind) == "range") {
-      if (shortBar(bar)) return "a bar left short before " + call;
-      range = value;
-      position = 0;
-    } else if (value < position || value > range) {
-      return "a bar moved back or past its range: " + call;
-    } else {
-      position = value;
-    }
+    if (std::string(kind) == "range" && !full(bar)) return "left short: " + call;
+    if (std::string(kind) == "range") range = value, position = 0;
+    if (std::string(kind) == "pos" && (value < position || value > range)) return "moved: " + call;
+    if (std::string(kind) == "pos") position = value;
   }
-  for (const auto& [bar, state] : bars) {
-    if (shortBar(bar)) return "a bar left short: " + std::to_string(bar);
-  }
-  return {};
+  return full(kProgressEntries) && full(kProgressBytes) ? "" : "a bar left short at the end";
 }
 
 const std::string kExists =
