@@ -25,7 +25,7 @@ class MemoryFileSystem::Writer final : public TemporaryFile {
     ++*files_.openWriters_;
   }
   ~Writer() override {
-    Discard();
+    Remove();
     --*files_.openWriters_;
   }
   Writer(const Writer&) = delete;
@@ -49,14 +49,16 @@ class MemoryFileSystem::Writer final : public TemporaryFile {
     return true;
   }
   bool Commit() override { return ended_ = files_.MoveReplacing(path_, target_); }
-  bool Discard() override {
-    if (!ended_) ended_ = files_.RemoveFile(path_);
-    return ended_;
-  }
+  bool Discard() override { return Remove(); }
   std::u16string LeftPath() const override { return path_; }
   std::u16string FailureReason() const override { return u"refused"; }
 
  private:
+  bool Remove() {
+    if (!ended_) ended_ = files_.RemoveFile(path_);
+    return ended_;
+  }
+
   MemoryFileSystem& files_;
   std::u16string path_;
   std::u16string target_;
