@@ -146,11 +146,14 @@ TEST(ExtractionJob, EndsQuestionsAndFailures) {
        E::kNoPassword,
        {"password", "message Ошибка 48 Введите пароль.", "busy 0"},
        "0 0 0"},
-      {"selection out of order, one index missing",
+      {"existing folders are taken silently",
+       [](MemoryJob& j) { j.files.AddDirectory(u"D:\\dest\\keep\\sub"); }, "Y", E::kSucceeded,
+       Talk({kExists}, kDone), "2 0 0", true},
+      {"selection out of order with a missing index; a skip before a written entry",
        [](MemoryJob& j) {
          j.dialog.selection = {1, 7, 0};
        },
-       "Y", E::kSucceeded, Talk({kExists}, kDone), "2 1 0", true},
+       "N", E::kSucceeded, Talk({kExists}, kDone), "1 2 0"},
       {"damaged frame", [](MemoryJob& j) { j.archive[j.archive.size() / 2] ^= 1; }, "Y",
        E::kFrameStop, Talk({kExists, kWrongSums}, kStop), "1 0 0"},
       {"entrySum wrong",
@@ -211,8 +214,10 @@ TEST(ExtractionJob, EndsQuestionsAndFailures) {
       EXPECT_EQ(ProgressFault(job.dialog.calls, c.end == JobEnd::kSucceeded), "");
       const auto& target = *job.files.Find(u"D:\\dest\\f.txt");
       EXPECT_EQ(*target.bytes, c.replaced ? kContent : Bytes("precious"));
-      // A replaced file's data reached the disk before it took the name.
+      // A replaced file's data reached the disk before it took the name; a new file's need not.
       EXPECT_EQ(target.flushed, c.replaced);
+      const auto* first = job.files.Find(u"D:\\dest\\keep\\sub\\first.txt");
+      EXPECT_TRUE(first == nullptr || !first->flushed);
     }
   }
 }
