@@ -30,8 +30,6 @@ def matches(expected, actual):
 
 
 class Tool:
-    """One build of `ozr`, run directly or through Wine."""
-
     def __init__(self, path, wine=None):
         self.path, self.windows = os.path.abspath(path), path.endswith(".exe")
         self.wine = os.path.abspath(wine) if wine and self.windows else None
@@ -59,8 +57,7 @@ def write(path, data):
 
 
 def read(path):
-    with open(path, "rb") as f:
-        return f.read()
+    return open(path, "rb").read()
 
 
 def files_under(root):
@@ -95,70 +92,55 @@ def damage(box, ozr):
 
 
 def beside(box, ozr):
-    """A copy of the program in bin/, where no unpacker.exe lies yet."""
     os.makedirs(os.path.join(box, "bin"))
     shutil.copy(ozr.path, os.path.join(box, "bin", os.path.basename(ozr.path)))
 
 
-def usage(args, message, command=""):
-    return args, 2, "", f"{message}\nПодробнее: ozr {command + ' ' if command else ''}--help\n"
+def usage(args, message):
+    command = args[0] + " " if args and args[0] in ("list", "test", "extract", "pack") else ""
+    return args, 2, "", f"{message}\nПодробнее: ozr {command}--help\n"
 
 
 def rows(s):
     """(command line, exit status, stdout, stderr, files afterwards, step before); `s` is the
     separator the build shows in paths. Later rows use what earlier ones made. A command line
     starting with "bin" runs the copy of the program there."""
-    index, level = "Номер файла должен быть целым числом от 0: ", "Степень сжатия должна быть от 0 до 9."
-    title, long = "Заголовок архива должен занимать от 1 до 64 знаков.", "Пароль длиннее 16 знаков."
+    index, long = "Номер файла должен быть целым числом от 0: ", "Пароль длиннее 16 знаков."
     stub = b"MZ" + random.Random(7).randbytes(70000)
     return [
         usage([], "Не указана команда."),
         usage(["frobnicate"], "Неизвестная команда: frobnicate."),
-        usage(["--verbose"], "Неизвестный аргумент: --verbose."),
-        usage(["list"], "Не указан архив.", "list"),
-        usage(["list", "a.ozr", "b.ozr"], "Неизвестный аргумент: b.ozr.", "list"),
-        usage(["list", "a.ozr", "-p", "x"], "Неизвестный аргумент: -p.", "list"),
-        usage(["extract", "a.ozr", "-o"], "Не указано значение параметра --output.", "extract"),
-        *[usage(["extract", "a.ozr", i], f"{index}{i}.", "extract")
-          for i in ("x1", "2147483648", "4294967296", "list")],
-        usage(["test", "a.ozr", "--", "-1"], f"{index}-1.", "test"),
+        usage(["list", "a.ozr", "-p", "x"], "Неизвестный аргумент: -p."),
+        usage(["list"], "Не указан архив."),
+        usage(["extract", "a.ozr", "-o"], "Не указано значение параметра --output."),
+        *[usage(["extract", "a.ozr", i], f"{index}{i}.") for i in ("x1", "4294967296")],
         usage(["extract", "a.ozr", "--overwrite", "always"],
-              "Параметр --overwrite принимает значения ask, yes или no: always.", "extract"),
-        usage(["extract", "a.ozr", "-p", "😀" * 9], long, "extract"),  # 18 UTF-16 units
-        usage(["pack"], "Не указан файл архива, который нужно создать.", "pack"),
-        usage(["pack", "x.ozr"], "Не указаны файлы или папки для записи в архив.", "pack"),
-        usage(["pack", "x", "d", "-l", "10"], level, "pack"),
-        usage(["pack", "x", "d", "-l", "5x"], level, "pack"),
-        usage(["pack", "x", "d", "--title", ""], title, "pack"),
-        usage(["pack", "x", "d", "--title", "t" * 65], title, "pack"),
+              "Параметр --overwrite принимает значения ask, yes или no: always."),
+        usage(["extract", "a.ozr", "-p", "😀" * 9], long),  # 18 UTF-16 units
+        usage(["pack"], "Не указан файл архива, который нужно создать."),
+        usage(["pack", "x.ozr"], "Не указаны файлы или папки для записи в архив."),
+        usage(["pack", "x", "d", "-l", "10"], "Степень сжатия должна быть от 0 до 9."),
+        usage(["pack", "x", "d", "--title", "t" * 65],
+              "Заголовок архива должен занимать от 1 до 64 знаков."),
         usage(["pack", "x", "d", "--comment", "c" * 200 + "\n" * 28],  # 256 with "\r\n"
-              "Комментарий архива длиннее 255 знаков.", "pack"),
-        usage(["pack", "x", "d", "-p", ""], "Введите пароль.", "pack"),
-        usage(["pack", "x", "d", "-p", "x" * 17], long, "pack"),
-        usage(["pack", "x", "d", "--stub", "u"], "Параметр --stub действует только вместе с --sfx.",
-              "pack"),
+              "Комментарий архива длиннее 255 знаков."),
+        usage(["pack", "x", "d", "-p", ""], "Введите пароль."),
+        usage(["pack", "x", "d", "--stub", "u"],
+              "Параметр --stub действует только вместе с --sfx."),
         # Help wins over everything else; each command has its own.
         (["pack", "--help", "-l", "77"], 0, "Использование: ozr pack ВЫХОД{*}", ""),
         (["-h"], 0, "ozr — просмотр, проверка, распаковка и создание архивов .ozr\n{*}", ""),
-        (["list", "-h"], 0, "Использование: ozr list АРХИВ [-n]\n{*}", ""),
         (["extract", "a.ozr", "9", "--help"], 0, "Использование: ozr extract АРХИВ{*}", ""),
-        (["test", "--help"], 0, "Использование: ozr test АРХИВ{*}", ""),
         (["list", "нет.ozr"], 1, "", "Ошибка при открытии архива.\n({?})\n"),
         (["pack", "a.ozr", "src/дерево"], 0, SUMMARY + "6\n", "", {}, put(tree("src/"))),
         (["list", "a.ozr", "-n"], 0,
          "a.ozr\n" + SUMMARY + "6\n" + "".join(f"{i}\t{e}" for i, e in enumerate(ENTRIES)), ""),
-        (["test", "a.ozr"], 0, SOUND, ""),
-        (["extract", "a.ozr", "-o", "x"], 0, DONE, "", {"x": tree()}),
         (["extract", "-o", "sel", "a.ozr", "2", "0", "2"], 0, DONE, "",
          {"sel": tree(leave=["дерево/а/б/глубоко.txt"])}),
         (["extract", "a.ozr", "0", "-q"], 0, "", "", {"дерево": {"ПРОЧТИ.txt": b"read me now\n"}}),
         (["test", "a.ozr", "2147483647"], 1, "", "В архиве нет файла с номером 2147483647.\n"),
         (["extract", "a.ozr", "-o", "a.ozr"], 1, "",
          "Недопустимая директория для распаковки файлов.\n"),
-        (["extract", "a.ozr", "-o", "o"], 0, DONE,
-         f"Файл o{s}дерево{s}ПРОЧТИ.txt уже существует.\nПерезаписать? нет\n",
-         {"o": {**tree(), "дерево/ПРОЧТИ.txt": b"old"}}, put({"o/дерево/ПРОЧТИ.txt": b"old"})),
-        (["extract", "a.ozr", "-o", "o", "--overwrite", "yes", "-q"], 0, "", "", {"o": tree()}),
         (["extract", "a.ozr", "-o", "q"], 1, "",
          f"Не удалось создать директорию q{s}дерево.\nПрервать распаковку? да\n",
          {"q": {"дерево": b"file"}}, put({"q/дерево": b"file"})),
@@ -170,7 +152,6 @@ def rows(s):
           "--comment", "Первая\n\x1b[2Jвторая\n"], 0, SUMMARY + "0\n", ""),
         (["list", "e.ozr"], 0, "Д\ufffd]0;x\ufffd\nПервая\n\ufffd[2Jвторая\n\n" + SUMMARY + "0\n" +
          "".join(ENTRIES), ""),
-        (["test", "e.ozr"], 1, "", "Введите пароль.\n"),
         (["test", "e.ozr", "-p", ""], 1, "", "Введите пароль.\n"),
         (["extract", "e.ozr", "-o", "w", "-p", "Пароль"], 1, "", DECRYPTION, {"w": {}}),
         (["extract", "e.ozr", "-o", "e", "-p", PASSWORD], 0, DONE, "", {"e": tree()}),
@@ -317,7 +298,6 @@ def test_terminal(ozr, box):
     old, new = {"src/a.txt": b"old"}, {"src/a.txt": b"new", "src/z.bin": read(os.path.join(box, "src", "z.bin"))}
     cases = [  # command line, script, exit status, all the terminal shows, files in out/
         (["test", "e.ozr"], [("Пароль: ", PASSWORD + "\n")], 0, "Пароль: \n{*}" + WIPE + SOUND, old),
-        (["test", "e.ozr"], [("Пароль: ", "Пароль\n")], 1, "Пароль: \n{*}" + WIPE + DECRYPTION, old),
         (["test", "e.ozr", "-q", "-p", PASSWORD], [], 0, "", old),
         # The answer is echoed again after the silent password prompt.
         (extract[:4], [("Пароль: ", PASSWORD + "\n"), ("[д/н] ", "да\n")], 0,
@@ -352,31 +332,12 @@ def test_cross(linux, windows, unpacker, box):
             check_files(box, {tag: tree()})
         check(read(os.path.join(box, f"w{len(options)}.ozr")) ==
               read(os.path.join(box, f"l{len(options)}.ozr")), f"{options}: the builds differ")
-    if unpacker:
-        linux.run(["pack", "sfx.exe", "src", "--sfx", "--stub", unpacker, "-q"], box)
-        windows.run(["test", "sfx.exe"], box, 0, SOUND, "")
-
-
-def sign(unsigned, signed, box):
-    """Signs with a throw-away self-signed certificate, which verify is given as its own CA: it
-    then checks the signature and that the file's digest matches the signed one."""
-    key, cert = os.path.join(box, "key.pem"), os.path.join(box, "cert.pem")
-    if not os.path.exists(cert):
-        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
-                        "-subj", "/CN=ozr test publisher", "-keyout", key, "-out", cert],
-                       check=True, capture_output=True)
-    subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-in", unsigned,
-                    "-out", signed], check=True, capture_output=True)
-    verified = subprocess.run(["osslsigncode", "verify", "-CAfile", cert, "-in", signed],
-                              capture_output=True, text=True)
-    check("Signature verification: ok" in verified.stdout, f"{signed}: {verified.stdout}")
 
 
 def test_signed(linux, windows, unpacker, box):
-    """Self-extracting archives signed after packing still open: one from `pack --sfx`, and one
-    appended by plain concatenation, of a length the signer pads."""
+    """A self-extracting archive signed after it was made still opens; its length is one the
+    signer pads."""
     write(os.path.join(box, "src", "x.txt"), b"x")
-    linux.run(["pack", "sfx.exe", "src", "--sfx", "--stub", unpacker, "-p", PASSWORD, "-q"], box)
     linux.run(["pack", "x.ozr", "src", "-l", "0", "--title", "T", "-q"], box)
     # A stored entry of n bytes makes the archive n - 1 bytes longer than one of 1 byte.
     n = 1 + (5 - len(read(unpacker)) - os.path.getsize(os.path.join(box, "x.ozr"))) % 8
@@ -384,14 +345,23 @@ def test_signed(linux, windows, unpacker, box):
     linux.run(["pack", "odd.ozr", "odd", "-l", "0", "--title", "T", "-q"], box)
     write(os.path.join(box, "odd.exe"), read(unpacker) + read(os.path.join(box, "odd.ozr")))
     check(os.path.getsize(os.path.join(box, "odd.exe")) % 8 == 5, "odd length")
-    for name, source, password in (("sfx", "src", ["-p", PASSWORD]), ("odd", "odd", [])):
-        sign(os.path.join(box, f"{name}.exe"), os.path.join(box, f"{name}-signed.exe"), box)
-        listed = linux.run(["list", f"{name}.exe"], box)
-        for tool in (linux, windows):
-            tag = f"{name}-{'w' if tool.windows else 'l'}"
-            tool.run(["list", f"{name}-signed.exe"], box, 0, listed, "")
-            tool.run(["extract", f"{name}-signed.exe", "-o", tag] + password, box, 0, DONE, "")
-            check_files(box, {os.path.join(tag, source): files_under(os.path.join(box, source))})
+    # A throw-away self-signed certificate, given to verify as its own CA: it then checks the
+    # signature and that the file's digest matches the signed one.
+    key, cert = os.path.join(box, "key.pem"), os.path.join(box, "cert.pem")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                    "-subj", "/CN=ozr test publisher", "-keyout", key, "-out", cert],
+                   check=True, capture_output=True)
+    subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-in", "odd.exe",
+                    "-out", "signed.exe"], cwd=box, check=True, capture_output=True)
+    verified = subprocess.run(["osslsigncode", "verify", "-CAfile", cert, "-in", "signed.exe"],
+                              cwd=box, capture_output=True, text=True).stdout
+    check("Signature verification: ok" in verified, verified)
+    listed = linux.run(["list", "odd.exe"], box)
+    for tool in (linux, windows):
+        tag = "w" if tool.windows else "l"
+        tool.run(["list", "signed.exe"], box, 0, listed, "")
+        tool.run(["extract", "signed.exe", "-o", tag], box, 0, DONE, "")
+        check_files(box, {tag: {"odd/x.txt": b"x" * n}})
 
 
 # --- running -------------------------------------------------------------------------------------
@@ -411,8 +381,7 @@ def main():
         tools = (Tool(options.ozr, options.wine),)
         tests = [test_table, test_killed_while_writing]
         tests += [] if tools[0].windows else [test_posix_paths, test_terminal]
-    # One Wine program kept alive for the whole run: otherwise each program would start its own
-    # wineserver, which inherits the output pipes and holds them open after the program ends.
+    # One Wine program kept alive for the run, else each starts a wineserver holding its pipes.
     quiet = dict(stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     keeper = options.wine and subprocess.Popen([options.wine, "cmd"], stdin=subprocess.PIPE, **quiet)
     if keeper:

@@ -59,8 +59,6 @@ TEST(TerminalDialog, QuestionsMessagesAndPassword) {
       // Questions offering to stop are the user's, whatever --overwrite says.
       {Dialog(C::kCreateFileFailed, yes, false, none, {u"н"}),
        u"нет|Не удалось создать файл x." + stop + u" [д/н] <н>\n"},
-      {Dialog(C::kUnsafeEntryName, no, false, none, {u"y"}),
-       u"да|Недопустимое имя файла в архиве: x." + stop + u" [д/н] <y>\n"},
       {Dialog(C::kCreateDirectoryFailed, no, false, none, {u"n"}),
        u"нет|Не удалось создать директорию x." + stop + u" [д/н] <n>\n"},
       {Dialog(C::kCreateFileFailed, ask, false, none, {}),  // the input ended
