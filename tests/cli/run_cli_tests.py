@@ -61,7 +61,6 @@ def read(path):
 
 
 def files_under(root):
-    """Each file under root by its "/"-separated relative path, with its content."""
     return {os.path.relpath(os.path.join(d, n), root).replace(os.sep, "/"): read(os.path.join(d, n))
             for d, _, names in os.walk(root) for n in names}
 
@@ -83,12 +82,6 @@ def tree(prefix="", leave=()):
 
 def put(files):
     return lambda box, ozr: [write(os.path.join(box, p), d) for p, d in files.items()]
-
-
-def damage(box, ozr):
-    data = bytearray(read(os.path.join(box, "a.ozr")))
-    data[len(data) // 2] ^= 0x40  # inside the picture's packed bytes
-    write(os.path.join(box, "bad.ozr"), bytes(data))
 
 
 def beside(box, ozr):
@@ -144,10 +137,6 @@ def rows(s):
         (["extract", "a.ozr", "-o", "q"], 1, "",
          f"Не удалось создать директорию q{s}дерево.\nПрервать распаковку? да\n",
          {"q": {"дерево": b"file"}}, put({"q/дерево": b"file"})),
-        (["extract", "bad.ozr", "-o", "b", "-q"], 1, "",
-         "Введен неверный пароль (контрольные суммы не совпали).\n",
-         {"b": tree(leave=["дерево/снимок.bin"])}, damage),
-        (["list", "empty.ozr"], 1, "", "Ошибка при чтении архива.\n", {}, put({"empty.ozr": b""})),
         (["pack", "e.ozr", "src/дерево", "-p", PASSWORD, "-l", "0", "--title", "Д\x1b]0;x\x07",
           "--comment", "Первая\n\x1b[2Jвторая\n"], 0, SUMMARY + "0\n", ""),
         (["list", "e.ozr"], 0, "Д\ufffd]0;x\ufffd\nПервая\n\ufffd[2Jвторая\n\n" + SUMMARY + "0\n" +
@@ -165,10 +154,6 @@ def rows(s):
         (["pack", "n.ozr", "p/hollow"], 1, "", "Пустая папка не может быть записана в архив: "
          "p/hollow.\nНет ни одного файла, который можно записать в архив.\n", {"n.ozr": b"old"},
          lambda box, ozr: os.makedirs(os.path.join(box, "p", "hollow"))),
-        (["pack", "s.exe", "src/дерево", "--sfx", "--stub", "stub.exe", "-p", PASSWORD, "-q"],
-         0, "", "", {"s.exe": lambda data: data.startswith(stub)}, put({"stub.exe": stub})),
-        (["list", "s.exe"], 0, "s.exe\n" + SUMMARY + "6\n{*}", ""),
-        (["extract", "s.exe", "-o", "s", "-p", PASSWORD], 0, DONE, "", {"s": tree()}),
         # Without --stub, the unpacker beside the program.
         (["bin", "pack", "t.exe", "src", "--sfx"], 1, "",
          "Не удалось прочитать файл {?}unpacker.exe.\n({?})\n", {}, beside),
@@ -371,38 +356,33 @@ def main():
     for option in ("--ozr", "--wine", "--unpacker"):
         parser.add_argument(option)
     parser.add_argument("--cross", nargs=2, metavar=("LINUX_OZR", "WINDOWS_OZR"))
-    options = parser.parse_args()
-    if options.cross:
-        linux, windows = Tool(options.cross[0]), Tool(options.cross[1], options.wine)
-        unpacker = os.path.abspath(options.unpacker) if options.unpacker and \
-            os.path.exists(options.unpacker) else ""
-        tests, tools = [test_cross] + [test_signed] * bool(unpacker), (linux, windows, unpacker)
+    o = parser.parse_args()
+    if o.cross:
+        unpacker = os.path.abspath(o.unpacker) if o.unpacker and os.path.exists(o.unpacker) else ""
+        tools = (Tool(o.cross[0]), Tool(o.cross[1], o.wine), unpacker)
+        tests = [test_cross] + [test_signed] * bool(unpacker)
     else:
-        tools = (Tool(options.ozr, options.wine),)
-        tests = [test_table, test_killed_while_writing]
-        tests += [] if tools[0].windows else [test_posix_paths, test_terminal]
+        tools = (Tool(o.ozr, o.wine),)
+        tests = [test_table, test_killed_while_writing] + \
+            ([] if tools[0].windows else [test_posix_paths, test_terminal])
     # One Wine program kept alive for the run, else each starts a wineserver holding its pipes.
     quiet = dict(stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    keeper = options.wine and subprocess.Popen([options.wine, "cmd"], stdin=subprocess.PIPE, **quiet)
+    keeper = o.wine and subprocess.Popen([o.wine, "cmd"], stdin=subprocess.PIPE, **quiet)
     if keeper:
-        subprocess.run([options.wine, "cmd", "/c", "exit"], stdin=subprocess.DEVNULL, timeout=120,
-                       **quiet)
-    failures, started = 0, time.time()
+        subprocess.run([o.wine, "cmd", "/c", "exit"], stdin=subprocess.DEVNULL, timeout=99, **quiet)
+    failed = []
     for test in tests:
         box = tempfile.mkdtemp(prefix="ozr-cli-")
         try:
             test(*tools, box)
-            print(f"ok      {test.__name__}")
         except AssertionError as failure:
-            failures += 1
-            print(f"FAILED  {test.__name__}\n{failure}")
-        finally:
-            shutil.rmtree(box, ignore_errors=True)
-    print(f"{len(tests) - failures} of {len(tests)} passed in {time.time() - started:.1f} s")
+            failed.append(f"FAILED  {test.__name__}\n{failure}\n")
+        shutil.rmtree(box, ignore_errors=True)
+    print("".join(failed) + f"{len(tests) - len(failed)} of {len(tests)} passed")
     if keeper:
         keeper.stdin.close()
         keeper.wait(timeout=30)
-    return 1 if failures else 0
+    return 1 if failed else 0
 
 
 if __name__ == "__main__":
