@@ -1,6 +1,5 @@
-// The commands on real files: which files `pack` takes from a folder tree, under which names and
-// in which order, what it leaves out or refuses, the stub of a self-extracting archive; and what
-// `extract` and `test` make of hostile names and links in the destination.
+// The commands on real files: what `pack` takes from a folder tree and the stub it writes, and
+// what `extract`, `test` and `list` make of hostile names and of links in the destination.
 #include "cli/commands.h"
 
 #include <gtest/gtest.h>
