@@ -12,6 +12,7 @@
 
 #include "base/failure.h"
 #include "base/utf.h"
+#include "cli/arguments.h"
 #include "cli/native_path.h"
 #include "cli/pack_sources.h"
 #include "fake_console.h"
@@ -117,12 +118,8 @@ TEST(RunPack, SfxDropsTheStubsSignatureAndEndsAtAMultipleOf8) {
   testing::FakeConsole console;
   const std::vector<uint8_t> written = InFolder({"a"}, [&](const fs::path& folder) {
     testing::WriteFile(folder / "stub.exe", stub);
-    Arguments arguments;
-    arguments.command = Command::kPack;
-    arguments.output = u"s.exe";
-    arguments.inputs = {u"a"};
-    arguments.sfx = arguments.quiet = true;
-    arguments.stub = u"stub.exe";
+    const Arguments arguments =
+        ParseCommandLine({"pack", "s.exe", "a", "--sfx", "--stub", "stub.exe", "-q"}).arguments;
     const std::atomic<bool> interrupted{false};
     EXPECT_EQ(RunPack(arguments, console, *NativeFileSystem(), u"", interrupted), 0);
     return testing::ReadFile(folder / "s.exe");
