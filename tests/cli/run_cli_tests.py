@@ -148,7 +148,8 @@ def rows(s):
         (["test", "l.ozr", "-p", "😀" * 8], 0, SOUND, ""),
         # The default title: the file name, cut to 64 UTF-16 units, not inside a surrogate pair.
         *[row for name in ("x" + "\U0010fffd" * 40, "xy" + "\U0010fffd" * 40) for row in (
-            (["pack", name, "src", "-q"], 0, "", ""), (["list", name], 0, name[:-9] + "\n{*}", ""))],
+            (["pack", name, "src", "-q"], 0, "", ""), (["list", name], 0, name[:-9] + "\n{*}", "")
+        )],
         (["pack", "n.ozr", "src", "test"], 1, "", "Не удалось прочитать файл test.\n",
          {"n.ozr": b"old"}, put({"n.ozr": b"old"})),
         (["pack", "n.ozr", "p/hollow"], 1, "", "Пустая папка не может быть записана в архив: "
@@ -185,8 +186,8 @@ def test_killed_while_writing(ozr, box):
         folder = os.path.dirname(os.path.join(box, target))
         for sig in (signal.SIGHUP, signal.SIGTERM, signal.SIGKILL):
             write(os.path.join(box, target), b"old")
-            process = subprocess.Popen(ozr.command(args + ["-q"]), cwd=box, stdin=subprocess.DEVNULL,
-                                       stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            process = subprocess.Popen(ozr.command(args + ["-q"]), cwd=box, stdout=subprocess.PIPE,
+                                       stdin=subprocess.DEVNULL, stderr=subprocess.PIPE)
             wait_until(lambda: growing_output(process, folder), 60, f"{args} {sig!r}: no output")
             # Held still while the signal is sent, so that it lands in the middle of the writing.
             process.send_signal(signal.SIGSTOP)
@@ -197,8 +198,8 @@ def test_killed_while_writing(ozr, box):
             wait_until(lambda: len(os.listdir(folder)) == 1, 10, f"{sig!r}: {os.listdir(folder)}")
             check_files(box, {target: b"old"})
             if sig != signal.SIGKILL and not ozr.windows:  # stopped as by Ctrl+C
-                check((process.returncode, out, err.decode()) == (130, b"", "Прервано пользователем.\n"),
-                      f"{args} {sig!r}: {process.returncode} {out!r} {err.decode()!r}")
+                got = (process.returncode, out, err.decode())
+                check(got == (130, b"", "Прервано пользователем.\n"), f"{args} {sig!r}: {got}")
 
 
 def wait_until(condition, seconds, failure):
@@ -238,8 +239,8 @@ def test_posix_paths(ozr, box):
     write(os.path.join(box, "u", "sub", "c.txt"), b"c")
     os.chmod(os.path.join(box, "u", "sub"), 0)
     # root reads every folder, except from a user namespace of its own
-    namespace = ["unshare", "--user"] if os.geteuid() == 0 else []
-    ozr.run(["pack", "u.ozr", "u"], box, 1, "", "Не удалось прочитать файл u/sub.\n", prefix=namespace)
+    userns = ["unshare", "--user"] if os.geteuid() == 0 else []
+    ozr.run(["pack", "u.ozr", "u"], box, 1, "", "Не удалось прочитать файл u/sub.\n", prefix=userns)
     os.chmod(os.path.join(box, "u", "sub"), 0o755)
 
 
@@ -278,7 +279,8 @@ def test_terminal(ozr, box):
     # Nothing is drawn before the first entry; the bar makes way for each text.
     ask = "\r[1/2] [" + "." * 30 + "]   0%" + WIPE + "Файл out/src/a.txt уже существует.\n" \
           "Перезаписать? [д/н] "
-    old, new = {"src/a.txt": b"old"}, {"src/a.txt": b"new", "src/z.bin": read(os.path.join(box, "src", "z.bin"))}
+    old = {"src/a.txt": b"old"}
+    new = {"src/a.txt": b"new", "src/z.bin": read(os.path.join(box, "src", "z.bin"))}
     cases = [  # command line, script, exit status, all the terminal shows, files in out/
         (["test", "e.ozr", "-q", "-p", PASSWORD], [], 0, "", old),
         # The answer is echoed again after the silent password prompt.
