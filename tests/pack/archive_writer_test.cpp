@@ -26,6 +26,18 @@ std::string Refusal(const std::vector<PackEntry>& entries, const PackOptions& op
   return "(written)";
 }
 
+// A password, even an empty one, makes the archive encrypted.
+PackOptions Options(std::u16string title, uint16_t level = 6, const char16_t* password = nullptr,
+                    std::u16string comment = {}) {
+  PackOptions options;
+  options.title = std::move(title);
+  options.compressionLevel = level;
+  options.encrypted = password != nullptr;
+  options.password = password != nullptr ? password : u"";
+  options.comment = std::move(comment);
+  return options;
+}
+
 TEST(ArchiveWriter, RefusesWhatTheUnpackerCouldNotOpenOrUse) {
   const PackEntry x = {u"a", Bytes("x"), {}};
   const std::u16string longName(261, u'n');
@@ -34,19 +46,20 @@ TEST(ArchiveWriter, RefusesWhatTheUnpackerCouldNotOpenOrUse) {
     PackEntry entry;
     std::string refusal;
   } cases[] = {
-      {{u""}, x, "Заголовок архива должен занимать от 1 до 64 знаков."},
-      {{std::u16string(65, u't')}, x, "Заголовок архива должен занимать от 1 до 64 знаков."},
-      {{u"t", std::u16string(256, u'c')}, x, "Комментарий архива длиннее 255 знаков."},
-      {{u"t", {}, 10}, x, "Степень сжатия должна быть от 0 до 9."},
-      {{u"t", {}, 6, true}, x, "Введите пароль."},
-      {{u"t", {}, 6, true, u"ppppppppppppppppp"}, x, "Пароль длиннее 16 знаков."},
-      {{u"t"},
+      {Options(u""), x, "Заголовок архива должен занимать от 1 до 64 знаков."},
+      {Options(std::u16string(65, u't')), x, "Заголовок архива должен занимать от 1 до 64 знаков."},
+      {Options(u"t", 6, nullptr, std::u16string(256, u'c')), x,
+       "Комментарий архива длиннее 255 знаков."},
+      {Options(u"t", 10), x, "Степень сжатия должна быть от 0 до 9."},
+      {Options(u"t", 6, u""), x, "Введите пароль."},
+      {Options(u"t", 6, u"ppppppppppppppppp"), x, "Пароль длиннее 16 знаков."},
+      {Options(u"t"),
        {longName, Bytes("x"), {}},
        "Имя в архиве длиннее 260 знаков: " + ToUtf8(longName) + "."},
-      {{u"t"}, {u"пусто", {}, {}}, "Пустой файл не может быть записан в архив: пусто."},
+      {Options(u"t"), {u"пусто", {}, {}}, "Пустой файл не может быть записан в архив: пусто."},
       // Sources read through the file system are named by their path.
-      {{u"t"}, {u"x", {}, u"/missing"}, "Не удалось прочитать файл /missing."},
-      {{u"t"},
+      {Options(u"t"), {u"x", {}, u"/missing"}, "Не удалось прочитать файл /missing."},
+      {Options(u"t"),
        {u"x", {}, u"/now empty/archive.ozr"},
        "Пустой файл не может быть записан в архив: /now empty/archive.ozr."},
   };
@@ -61,10 +74,11 @@ TEST(ArchiveWriter, ArchivesDecodeToTheirEntriesWithTheSameBytesOnAnyNumberOfThr
   const std::vector<PackEntry> entries = {{u"a", testing::MixedContent(200000, 1), {}},
                                           {u"папка\\b", {}, u"/src/archive.ozr"},
                                           {u"c", Bytes("c"), {}}};
-  for (PackOptions options : {PackOptions{u"plain"},
-                              {u"encrypted", u"к", 9, true, u"Пароль16символов"},
-                              {u"stored", {}, 0, true, u"p"},
-                              {u"one thread", {}, 1, false, {}, 1}}) {
+  PackOptions oneThread = Options(u"one thread", 1);
+  oneThread.threads = 1;
+  for (PackOptions options :
+       {Options(u"plain"), Options(u"encrypted", 9, u"Пароль16символов", u"к"),
+        Options(u"stored", 0, u"p"), oneThread}) {
     SCOPED_TRACE(ToUtf8(options.title));
     std::vector<uint8_t> bytes;
     testing::MemoryWritableFile out(bytes);
