@@ -102,20 +102,18 @@ TEST(FormatLines, ExamplesFromTheDialog) {
 TEST(ShownText, ReplacesControlsAndDirectionalCharactersOnly) {
   const struct {
     std::u16string text;
-    std::u16string line;       // ShownText
-    std::u16string multiline;  // ShownMultilineText, where it differs
+    std::u16string line;            // ShownText
+    std::u16string multiline = {};  // ShownMultilineText, where it differs
   } cases[] = {
-      {u"Обычный текст ¹", u"Обычный текст ¹", {}},
-      {u"\0a\x01\x1f"s, u"\uFFFDa\uFFFD\uFFFD", {}},
-      {u"\x1b[31m\tx\x7f\x80\x85\x9f", u"\uFFFD[31m\uFFFDx\uFFFD\uFFFD\uFFFD\uFFFD", {}},
-      {u"\u202A\u202B\u202C\u202D\u202E", u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD", {}},
+      {u"Обычный текст ¹", u"Обычный текст ¹"},
+      {u"\0a\x01\x1f"s, u"\uFFFDa\uFFFD\uFFFD"},
+      {u"\x1b[31m\tx\x7f\x80\x85\x9f", u"\uFFFD[31m\uFFFDx\uFFFD\uFFFD\uFFFD\uFFFD"},
+      {u"\u202A\u202B\u202C\u202D\u202E", u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD"},
       {u"\u2066\u2067\u2068\u2069\u200E\u200F\u061C",
-       u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD",
-       {}},
+       u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD"},
       // the neighbours of every range
       {u"\x20\x7e\xa0\u061B\u061D\u200D\u2010\u2029\u202F\u2065\u206A",
-       u"\x20\x7e\xa0\u061B\u061D\u200D\u2010\u2029\u202F\u2065\u206A",
-       {}},
+       u"\x20\x7e\xa0\u061B\u061D\u200D\u2010\u2029\u202F\u2065\u206A"},
       {u"a\r\nb\nc\rd\r", u"a\uFFFD\uFFFDb\uFFFDc\uFFFDd\uFFFD", u"a\r\nb\nc\uFFFDd\uFFFD"},
       {u"\r\r\n", u"\uFFFD\uFFFD\uFFFD", u"\uFFFD\r\n"},
   };

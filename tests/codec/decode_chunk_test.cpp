@@ -9,7 +9,7 @@
 #include "base/texts.h"
 #include "base/utf.h"
 #include "codec/chunk_sum.h"
-#include "support/deflate_streams.h"
+#include "support/hex.h"
 #include "support/memory_files.h"
 
 namespace ozr {

@@ -4,10 +4,8 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include <libdeflate.h>
-
 #include "codec/zlib_rules.h"
-#include "support/deflate_streams.h"
+#include "support/hex.h"
 #include "support/test_archives.h"
 
 namespace ozr {
@@ -15,12 +13,10 @@ namespace {
 
 using testing::FromHex;
 
-// Rows marked lenient are taken by libdeflate's decoder alone: only the rules walk refuses them.
 struct InflateCase {
   const char* what;
   const char* hex;
   bool accepted;  // by zlib's uncompress, checked in each row
-  bool lenient = false;
 };
 
 TEST(Inflate, BothDecodersAcceptAndRefuseExactlyWhatZlibDoes) {
@@ -42,35 +38,33 @@ TEST(Inflate, BothDecodersAcceptAndRefuseExactlyWhatZlibDoes) {
       {"stored lengths disagree", "789c010100ffff61", false},
       {"distance before the start", "789c4b1c8500d9a86224", false},
       {"fixed block, length symbol 285", "789c4b1c0500d9a86224", true},
-      {"fixed block, length symbol 286", "789c4b1c0300d9a86224", false, true},
-      {"fixed block, length symbol 287", "789c4b1c0700d9a86224", false, true},
+      {"fixed block, length symbol 286", "789c4b1c0300d9a86224", false},
+      {"fixed block, length symbol 287", "789c4b1c0700d9a86224", false},
       {"fixed block, distance symbol 30",
-       "789c4b1c 05a360148c8251300a46c12818*12 05a30f0000004df36ed1", false, true},
+       "789c4b1c 05a360148c8251300a46c12818*12 05a30f0000004df36ed1", false},
       {"287 literal/length codes declared", "789cf5e10190244992244946 44*112 66*30 26e24300000001",
-       false, true},
+       false},
       {"286 and 30 distance codes declared",
        "789cedfd0190244992244946 44*112 64 66*29 aa*14 8a3c0200000001", true},
       {"31 distance codes declared", "789cedfe0190244992244946 44*112 64 66*29 aa*15 ca2300000001",
-       false, true},
+       false},
       {"code-length repeat past the declared codes", "789c05e0db922449922ccbe2ff7f353e0400000001",
-       false, true},
+       false},
       {"end of block alone, codeword 0", "789c05e00190244992244902 00*127 200000000001", true},
-      {"end of block alone, codeword 1", "789c05e00190244992244902 00*127 200400000001", false,
-       true},
+      {"end of block alone, codeword 1", "789c05e00190244992244902 00*127 200400000001", false},
       {"one distance codeword, codeword 0",
        "789cede00190244992244946 44*112 64 66*29 a2c7638f0004b401e1", true},
       {"one distance codeword, codeword 1",
-       "789cede00190244992244946 44*112 64 66*29 a2c7e38f0004b401e1", false, true},
+       "789cede00190244992244946 44*112 64 66*29 a2c7e38f0004b401e1", false},
       {"empty distance code, unused", "789cede00190244992244946 44*112 64 66*29 82c72300790079",
        true},
       {"empty distance code, used", "789cede00190244992244946 44*112 64 66*29 82c7638f0004b401e1",
-       false, true},
+       false},
       {"empty distance code, used, after a block with distances",
        "789cece00190244992244946 44*112 64 66*29 a2c7638fdac1032049922449928c 88*112 c8 cc*29 "
        "048fc71e0110e803c1",
-       false, true},
+       false},
   };
-  libdeflate_decompressor* alone = libdeflate_alloc_decompressor();
   for (const InflateCase& c : cases) {
     SCOPED_TRACE(c.what);
     const std::vector<uint8_t> stream = FromHex(c.hex);
@@ -80,11 +74,6 @@ TEST(Inflate, BothDecodersAcceptAndRefuseExactlyWhatZlibDoes) {
               c.accepted);
     reference.resize(referenceLength);
     std::vector<uint8_t> out(128000);
-    size_t in = 0;
-    size_t produced = 0;
-    EXPECT_EQ(libdeflate_zlib_decompress_ex(alone, stream.data(), stream.size(), out.data(),
-                                            out.size(), &in, &produced) == LIBDEFLATE_SUCCESS,
-              c.accepted || c.lenient);
     for (const auto inflate : {InflateWithZlib, InflateWithLibdeflate, InflateFrame}) {
       uint32_t length = 128000;
       ASSERT_EQ(inflate(stream.data(), uint32_t(stream.size()), out.data(), length), c.accepted);
@@ -93,7 +82,6 @@ TEST(Inflate, BothDecodersAcceptAndRefuseExactlyWhatZlibDoes) {
       }
     }
   }
-  libdeflate_free_decompressor(alone);
 }
 
 // The walk takes what real compressors write, and refuses data that ends inside a block.

@@ -38,18 +38,15 @@ TEST(IsSafeEntryName, RefusesEveryWayOut) {
                                     u"a\u2066\\b",
                                     u"\u2069",
                                     u"\u2067\u2068"};
-  for (const char16_t* name : safe) {
-    EXPECT_TRUE(IsSafeEntryName(name, NameRules::kPosix)) << ToUtf8(name);
-    EXPECT_TRUE(IsSafeEntryName(name, NameRules::kWindows)) << ToUtf8(name);
-  }
-  for (const char16_t* name : windowsRefuses) {
-    EXPECT_TRUE(IsSafeEntryName(name, NameRules::kPosix)) << ToUtf8(name);
-    EXPECT_FALSE(IsSafeEntryName(name, NameRules::kWindows)) << ToUtf8(name);
-  }
-  for (const char16_t* name : unsafe) {
-    EXPECT_FALSE(IsSafeEntryName(name, NameRules::kPosix)) << ToUtf8(name);
-    EXPECT_FALSE(IsSafeEntryName(name, NameRules::kWindows)) << ToUtf8(name);
-  }
+  const auto expect = [](const auto& names, bool posix, bool windows) {
+    for (const char16_t* name : names) {
+      EXPECT_EQ(IsSafeEntryName(name, NameRules::kPosix), posix) << ToUtf8(name);
+      EXPECT_EQ(IsSafeEntryName(name, NameRules::kWindows), windows) << ToUtf8(name);
+    }
+  };
+  expect(safe, true, true);
+  expect(windowsRefuses, true, false);
+  expect(unsafe, false, false);
 }
 
 TEST(WindowsEntryPath, TrimsTrailingDotsAndSpacesFromEveryLevel) {
