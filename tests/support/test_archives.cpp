@@ -2,9 +2,7 @@
 #include "support/test_archives.h"
 
 #include <algorithm>
-#include <cstring>
 #include <optional>
-#include <stdexcept>
 
 #include "archive/open_archive.h"
 #include "base/little_endian.h"
@@ -87,7 +85,7 @@ CraftedOptions EncryptedOptions(std::u16string password, std::u16string title) {
 namespace {
 
 // One entry's frames of `frameContent` bytes each (the last may be shorter; without a size, as
-// much as fits a ChunkBuffer), with the trailing bytes behind each stream.
+// much as fits a ChunkBuffer).
 EntryRecord CraftEntry(const PackEntry& entry, const CraftedOptions& options, FrameWriter& frames,
                        ArchiveOutput& out) {
   const std::vector<uint8_t>& content = entry.bytes;
@@ -96,18 +94,8 @@ EntryRecord CraftEntry(const PackEntry& entry, const CraftedOptions& options, Fr
   record.unpackedSize = content.size();
   record.nameLength = static_cast<uint32_t>(entry.name.size());
   for (size_t at = 0; at < content.size();) {
-    auto take = static_cast<uint32_t>(std::min(step, content.size() - at));
-    uint32_t length = 0;
-    // Content that does not shrink is taken in halves until its frame fits.
-    for (;; take /= 2) {
-      if (take == 0) throw std::logic_error("a crafted frame does not fit a ChunkBuffer");
-      length = frames.Compress(content.data() + at, take) + options.trailingBytes;
-      const bool final = at + take == content.size();
-      if (length <= frames.capacity() && frames.StoredLength(length, final) <= kChunkBufferSize) {
-        break;
-      }
-    }
-    std::memset(frames.payload() + length - options.trailingBytes, 0, options.trailingBytes);
+    const auto take = static_cast<uint32_t>(std::min(step, content.size() - at));
+    const uint32_t length = frames.Compress(content.data() + at, take);
     record.packedSize += frames.Emit(length, at + take == content.size(), out);
     record.entrySum =
         ChunkSumUpdate(record.entrySum, content.data() + at, static_cast<int32_t>(take));
@@ -137,7 +125,7 @@ void Craft(const std::vector<PackEntry>& entries, const CraftedOptions& options,
   header.compressionLevel = options.compressionLevel;
   header.commentLength = static_cast<uint32_t>(options.comment.size());
   header.titleLength = static_cast<uint32_t>(options.title.size());
-  header.notEncrypted = options.notEncrypted.value_or(options.encrypted ? 0 : 1);
+  header.notEncrypted = options.encrypted ? 0 : 1;
 
   uint64_t headerAt = out.position();
   if (options.headerFirst) WriteHeaderBlock(out, header, options.comment, options.title);
@@ -158,9 +146,7 @@ std::vector<uint8_t> WriteArchiveToMemory(const std::vector<PackEntry>& entries,
                                           const std::vector<uint8_t>& prefix) {
   std::vector<uint8_t> bytes(prefix);
   MemoryWritableFile file(bytes);
-  const bool crafted = options.headerFirst || options.frameContent != 0 ||
-                       options.trailingBytes != 0 || options.notEncrypted.has_value();
-  if (crafted) {
+  if (options.headerFirst || options.frameContent != 0) {
     ArchiveOutput out(file, bytes.size());
     Craft(entries, options, out);
   } else {
