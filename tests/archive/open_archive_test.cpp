@@ -153,9 +153,8 @@ TEST(OpenArchive, DamagedArchivesAreRefused) {
     } catch (const Failure& f) {
       failure = u" " + f.text();
     }
-    const std::string items = std::to_string(view.items.size());
-    EXPECT_EQ(ToUtf8(std::u16string(items.begin(), items.end()) +
-                     (view.calls.back() == u"password disabled" ? u" disabled" : u"") + failure),
+    EXPECT_EQ(std::to_string(view.items.size()) +
+                  (view.calls.back() == u"password disabled" ? " disabled" : "") + ToUtf8(failure),
               ToUtf8(c.second));
     EXPECT_EQ(session.catalog.size(), view.items.size()) << "one list item per entry";
   }
