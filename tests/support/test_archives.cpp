@@ -168,41 +168,37 @@ void OpenFromMemory(const std::vector<uint8_t>& archive, ArchiveSession& session
 
 namespace {
 
-uint64_t HeaderAt(const std::vector<uint8_t>& a) {
-  return a.size() - ParseTrailer(&a[a.size() - kTrailerSize]).headerDistance;
+// Parses the record at `at`, edits it and writes it back in place.
+template <typename Fields, typename Parse, typename Serialize>
+void Rewrite(std::vector<uint8_t>& archive, uint64_t at, Parse parse, Serialize serialize,
+             const std::function<void(Fields&)>& edit) {
+  Fields fields = parse(&archive[at]);
+  edit(fields);
+  const auto bytes = serialize(fields);
+  std::copy(bytes.begin(), bytes.end(), archive.begin() + static_cast<ptrdiff_t>(at));
 }
 
-uint64_t RecordAt(const std::vector<uint8_t>& a, uint32_t index) {
-  uint64_t at = a.size() - ParseTrailer(&a[a.size() - kTrailerSize]).directoryDistance;
-  for (; index > 0; --index)
-    at += kEntryRecordSize + 2 * uint64_t{ParseEntryRecord(&a[at]).nameLength};
-  return at;
+uint64_t PositionFromTrailer(const std::vector<uint8_t>& a, bool header) {
+  const ArchiveTrailer trailer = ParseTrailer(&a[a.size() - kTrailerSize]);
+  return a.size() - (header ? trailer.headerDistance : trailer.directoryDistance);
 }
 
 }  // namespace
 
 void EditTrailer(std::vector<uint8_t>& archive, const std::function<void(ArchiveTrailer&)>& edit) {
-  ArchiveTrailer trailer = ParseTrailer(&archive[archive.size() - kTrailerSize]);
-  edit(trailer);
-  const auto bytes = SerializeTrailer(trailer);
-  std::copy(bytes.begin(), bytes.end(), archive.end() - kTrailerSize);
+  Rewrite(archive, archive.size() - kTrailerSize, ParseTrailer, SerializeTrailer, edit);
 }
 
 void EditHeader(std::vector<uint8_t>& archive, const std::function<void(ArchiveHeader&)>& edit) {
-  const uint64_t at = HeaderAt(archive);
-  ArchiveHeader header = ParseHeader(&archive[at]);
-  edit(header);
-  const auto bytes = SerializeHeader(header);
-  std::copy(bytes.begin(), bytes.end(), archive.begin() + static_cast<ptrdiff_t>(at));
+  Rewrite(archive, PositionFromTrailer(archive, true), ParseHeader, SerializeHeader, edit);
 }
 
 void EditRecord(std::vector<uint8_t>& archive, uint32_t index,
                 const std::function<void(EntryRecord&)>& edit) {
-  const uint64_t at = RecordAt(archive, index);
-  EntryRecord record = ParseEntryRecord(&archive[at]);
-  edit(record);
-  const auto bytes = SerializeEntryRecord(record);
-  std::copy(bytes.begin(), bytes.end(), archive.begin() + static_cast<ptrdiff_t>(at));
+  uint64_t at = PositionFromTrailer(archive, false);
+  for (; index > 0; --index)
+    at += kEntryRecordSize + 2 * uint64_t{ParseEntryRecord(&archive[at]).nameLength};
+  Rewrite(archive, at, ParseEntryRecord, SerializeEntryRecord, edit);
 }
 
 std::vector<uint8_t> DecodeEntry(ArchiveSession& session, uint32_t index,
