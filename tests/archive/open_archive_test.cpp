@@ -74,8 +74,9 @@ using DamageCase = std::pair<Edit, std::u16string>;
 
 TEST(OpenArchive, DamagedArchivesAreRefused) {
   const std::u16string kFailed = u" Ошибка при чтении архива.";
-  const auto write = [](std::vector<PackEntry> entries, testing::CraftedOptions options) {
-    return [=](Archive& b) { b = testing::WriteArchiveToMemory(entries, options); };
+  const auto write = [](std::vector<PackEntry> entries, testing::CraftedOptions options,
+                        Archive prefix = {}) {
+    return [=](Archive& b) { b = testing::WriteArchiveToMemory(entries, options, prefix); };
   };
   testing::CraftedOptions longest = testing::PlainOptions(std::u16string(64, u'T'));
   longest.comment = std::u16string(255, u'к');
@@ -89,10 +90,7 @@ TEST(OpenArchive, DamagedArchivesAreRefused) {
       {[](Archive&) {}, u"3 disabled"},
       {write({{std::u16string(260, u'n'), Bytes("hello"), {}}}, longest), u"1 disabled"},
       {write(ThreeEntries(), headerFirst), u"3 disabled"},
-      {[](Archive& b) {
-         b = testing::WriteArchiveToMemory(ThreeEntries(), testing::PlainOptions(),
-                                           testing::NoiseContent(70001, 9));
-       },
+      {write(ThreeEntries(), testing::PlainOptions(), testing::NoiseContent(70001, 9)),
        u"3 disabled"},
       {[](Archive& b) { b = SignedWithPadding(b, 0); }, u"3 disabled"},
       {[](Archive& b) { b = SignedWithPadding(b, 7); }, u"3 disabled"},
