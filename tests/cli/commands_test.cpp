@@ -1,6 +1,5 @@
-// The commands on real files: which files `pack` takes from a folder tree, under which names and
-// in which order, what it leaves out or refuses, the stub of a self-extracting archive; and what
-// `extract` and `test` make of hostile names and links in the destination.
+// The commands on real files: what `pack` takes from a folder tree and the stub it writes, and
+// what `extract`, `test` and `list` make of hostile names and of links in the destination.
 #include "cli/commands.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +12,7 @@
 
 #include "base/failure.h"
 #include "base/utf.h"
+#include "cli/arguments.h"
 #include "cli/native_path.h"
 #include "cli/pack_sources.h"
 #include "fake_console.h"
@@ -24,24 +24,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> Split(const std::string& text) {
-  std::vector<std::string> parts;
-  for (size_t start = 0, end = 0; start < text.size(); start = end + 1) {
-    end = std::min(text.find('|', start), text.size());
-    parts.push_back(text.substr(start, end - start));
-  }
-  return parts;
-}
+using Names = std::vector<std::string>;
 
-// Runs `step` in a fresh current folder holding `files` ("|" between names, UTF-8 or on POSIX
-// any bytes). A file holds one byte, none when its name says "empty"; a name ending in "/" is a
-// folder, "pipe" a FIFO, and "a->b" a link a to b.
+// Runs `step` in a fresh current folder holding `files` (UTF-8 or on POSIX any bytes). A file holds
+// one byte, none when its name says "empty"; a name ending in "/" is a folder, "pipe" a FIFO, and
+// "a->b" a link a to b.
 template <typename Step>
-auto InFolder(const std::string& files, Step step) {
+auto InFolder(const Names& files, Step step) {
   const testing::TempFolder t;
   const fs::path before = fs::current_path();
   fs::current_path(t.path());
-  for (const std::string& name : Split(files)) {
+  for (const std::string& name : files) {
     const size_t arrow = name.find("->");
     const fs::path file = NativePath(PathFromBytes(name.substr(0, arrow)));
     if (file.has_parent_path()) fs::create_directories(file.parent_path());
@@ -62,7 +55,7 @@ auto InFolder(const std::string& files, Step step) {
 
 // The entry names CollectSources gives, its sorted warnings and the total size, one a line; or
 // the text of its failure.
-std::string Sources(const std::string& files, const std::vector<std::u16string>& inputs,
+std::string Sources(const Names& files, const std::vector<std::u16string>& inputs,
                     const std::u16string& output = u"") {
   return InFolder(files, [&](const fs::path&) {
     std::u16string outcome;
@@ -91,24 +84,25 @@ TEST(CollectSources, NamesOrderAndRefusals) {
   const std::u16string special = u" это не обычный файл и не папка.\n";
   const std::vector<std::pair<std::string, std::u16string>> cases = {
       // Folders under their name, in name order level by level, then files as given.
-      {Sources("d/b|d/a b|d/a/z|d/Я|1", {u"d", u"1"}), u"d\\a\\z\nd\\a b\nd\\b\nd\\Я\n1\n5"},
-      {Sources("d/f", {u"d/."}), u"d\\f\n1"},
-      {Sources("d/f", {u"d/.."}), u"d\\f\n1"},  // "." and "..": the content only
-      {Sources("f|e/empty|h/", {u"f", u"e/empty", u"h"}),
+      {Sources({"d/b", "d/a b", "d/a/z", "d/Я", "1"}, {u"d", u"1"}),
+       u"d\\a\\z\nd\\a b\nd\\b\nd\\Я\n1\n5"},
+      {Sources({"d/f"}, {u"d/."}), u"d\\f\n1"},
+      {Sources({"d/f"}, {u"d/.."}), u"d\\f\n1"},  // "." and "..": the content only
+      {Sources({"f", "e/empty", "h/"}, {u"f", u"e/empty", u"h"}),
        u"f\n" + emptyFolder + u"h.\n" + emptyFile + u"e/empty.\n1"},
-      {Sources("", {u"нет"}), u"Не удалось прочитать файл нет."},
-      {Sources("x/s", {u"x", u"x"}), u"Имя x\\s встречается в архиве дважды."},
-      {Sources("b/a\u202Eb", {u"b/a\u202Eb"}), refused + u"b/a\uFFFDb."},
+      {Sources({"x/s"}, {u"x", u"x"}), u"Имя x\\s встречается в архиве дважды."},
+      {Sources({"b/a\u202Eb"}, {u"b/a\u202Eb"}), refused + u"b/a\uFFFDb."},
       // The archive being written, found in a folder being packed, does not pack itself.
-      {Sources("p/a|p/self.ozr", {u"p"}, u"p/self.ozr"), u"p\\a\n1"},
+      {Sources({"p/a", "p/self.ozr"}, {u"p"}, u"p/self.ozr"), u"p\\a\n1"},
 #ifndef _WIN32  // names Windows itself cannot create
-      {Sources("p/f|p/empty|p/h/", {u"p"}),
+      {Sources({"p/f", "p/empty", "p/h/"}, {u"p"}),
        u"p\\f\n" + emptyFolder + u"p/h.\n" + emptyFile + u"p/empty.\n1"},
       // "\" would read as a folder level, and a name not in UTF-8 has no UTF-16 form.
-      {Sources("c/a\\b", {u"c"}), unrepresentable + u"c/a\\b."},
-      {Sources("c/\xff", {u"c"}), unrepresentable + u"c/\xDCFF."},
+      {Sources({"c/a\\b"}, {u"c"}), unrepresentable + u"c/a\\b."},
+      {Sources({"c/\xff"}, {u"c"}), unrepresentable + u"c/\xDCFF."},
       // Links to files are followed, to folders not (they may form cycles); others left out.
-      {Sources("t|d/x|r/link->../t|r/dirlink->../d|r/dangling->gone|r/pipe", {u"r"}),
+      {Sources({"t", "d/x", "r/link->../t", "r/dirlink->../d", "r/dangling->gone", "r/pipe"},
+               {u"r"}),
        u"r\\link\nПропущен r/dangling:" + special + u"Пропущен r/pipe:" + special +
            u"Пропущена ссылка на папку r/dirlink.\n1"},
 #endif
@@ -122,14 +116,10 @@ TEST(RunPack, SfxDropsTheStubsSignatureAndEndsAtAMultipleOf8) {
   program[0xD8] = 0x5A;                                        // CheckSum
   const std::vector<uint8_t> stub = testing::Signed(program);  // its table at 0x408
   testing::FakeConsole console;
-  const std::vector<uint8_t> written = InFolder("a", [&](const fs::path& folder) {
+  const std::vector<uint8_t> written = InFolder({"a"}, [&](const fs::path& folder) {
     testing::WriteFile(folder / "stub.exe", stub);
-    Arguments arguments;
-    arguments.command = Command::kPack;
-    arguments.output = u"s.exe";
-    arguments.inputs = {u"a"};
-    arguments.sfx = arguments.quiet = true;
-    arguments.stub = u"stub.exe";
+    const Arguments arguments =
+        ParseCommandLine({"pack", "s.exe", "a", "--sfx", "--stub", "stub.exe", "-q"}).arguments;
     const std::atomic<bool> interrupted{false};
     EXPECT_EQ(RunPack(arguments, console, *NativeFileSystem(), u"", interrupted), 0);
     return testing::ReadFile(folder / "s.exe");
@@ -149,12 +139,11 @@ TEST(RunPack, SfxDropsTheStubsSignatureAndEndsAtAMultipleOf8) {
 }
 
 // `extract` into d/out (or `test`, or `list`) of an archive holding `entries` ("name=content",
-// "|" between), in a folder holding `files`: the exit status, stdout, stderr and every path there.
-std::string Extract(const std::string& files, const std::string& entries,
-                    Command command = Command::kExtract) {
+// in a folder holding `files`: the exit status, stdout, stderr and every path there.
+std::string Extract(const Names& files, const Names& entries, Command command = Command::kExtract) {
   return InFolder(files, [&](const fs::path& folder) {
     std::vector<PackEntry> archive;
-    for (const std::string& entry : Split(entries)) {
+    for (const std::string& entry : entries) {
       const size_t equals = entry.find('=');
       archive.push_back(
           {FromUtf8(entry.substr(0, equals)), testing::Bytes(entry.substr(equals + 1)), {}});
@@ -182,19 +171,19 @@ TEST(RunExtract, HostileNamesAndLinksOutOfTheFolder) {
   const std::string skipped = ".\nПрервать распаковку? нет\n";
   const std::string done = "1|Выбранные файлы успешно распакованы.\n|";
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {Extract("", "ok=fine|..\\a\u202E=bad"),
+      {Extract({}, {"ok=fine", "..\\a\u202E=bad"}),
        done + refused + "..\\a\uFFFD" + skipped + "a.ozr d/ d/out/ d/out/ok "},
-      {Extract("", "ok=fine|..\\a\u202E=bad", Command::kTest),
+      {Extract({}, {"ok=fine", "..\\a\u202E=bad"}, Command::kTest),
        "1||" + refused + "..\\a\uFFFD.\na.ozr "},
-      {Extract("", "a\nb=x|..\\a\u202E=y", Command::kList),
+      {Extract({}, {"a\nb=x", "..\\a\u202E=y"}, Command::kList),
        "0|Тест\nВ архиве файлов: 2, размер в архиве: 40 байт, исходный: 2 байт\n"
        "Степень сжатия: 6\na\uFFFDb; размер в архиве: 20 байт, исходный: 1 байт\n"
        "..\\a\uFFFD; размер в архиве: 20 байт, исходный: 1 байт\n|a.ozr "},
 #ifndef _WIN32
       // Whether an entry goes through the link to a file or to a folder to be made; a link that
       // stays inside is followed.
-      {Extract("d/out/real/|outside/|d/out/x->../../outside|d/out/in->real",
-               "x\\f=evil|x\\s\\g=evil|in\\z=good"),
+      {Extract({"d/out/real/", "outside/", "d/out/x->../../outside", "d/out/in->real"},
+               {"x\\f=evil", "x\\s\\g=evil", "in\\z=good"}),
        done + refused + "x\\f" + skipped + refused + "x\\s\\g" + skipped +
            "a.ozr d/ d/out/ d/out/real/ d/out/real/ d/out/real/z outside/ outside/ "},
 #endif

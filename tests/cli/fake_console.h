@@ -15,26 +15,21 @@ class FakeConsole : public cli::Console {
   }
   bool IsTerminal(cli::Stream) override { return false; }
   bool ReadLine(std::u16string& line) override {
-    if (!Next(line)) return false;
+    if (!ReadSecret(u"", line)) return false;
     err += u"<" + line + u">\n";  // what the user typed, as a terminal would echo it
     return true;
   }
   bool ReadSecret(std::u16string_view prompt, std::u16string& line) override {
     err.append(prompt);
-    return Next(line);
-  }
-
-  std::u16string out;
-  std::u16string err;
-  std::deque<std::u16string> input;
-
- private:
-  bool Next(std::u16string& line) {
     if (input.empty()) return false;
     line = input.front();
     input.pop_front();
     return true;
   }
+
+  std::u16string out;
+  std::u16string err;
+  std::deque<std::u16string> input;
 };
 
 }  // namespace ozr::testing

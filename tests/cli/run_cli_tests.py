@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Runs the built `ozr` as a user would, on real files: each command's exact stdout, stderr and
 exit status, and the files it leaves. With --ozr: one build (Windows through --wine);
-with --cross: archives made by each build are read by the other, and signed ones by both."""
+with --cross: archives made by each build are read by the other, and a signed one (made with
+--unpacker) by both."""
 
 import argparse, os, pty, random, re, select, shutil, signal, subprocess, sys, tempfile, time
 
@@ -30,8 +31,6 @@ def matches(expected, actual):
 
 
 class Tool:
-    """One build of `ozr`, run directly or through Wine."""
-
     def __init__(self, path, wine=None):
         self.path, self.windows = os.path.abspath(path), path.endswith(".exe")
         self.wine = os.path.abspath(wine) if wine and self.windows else None
@@ -59,19 +58,16 @@ def write(path, data):
 
 
 def read(path):
-    with open(path, "rb") as f:
-        return f.read()
+    return open(path, "rb").read()
 
 
 def files_under(root):
-    """Each file under root by its "/"-separated relative path, with its content."""
     return {os.path.relpath(os.path.join(d, n), root).replace(os.sep, "/"): read(os.path.join(d, n))
             for d, _, names in os.walk(root) for n in names}
 
 
 def check_files(box, after):
-    """`after`: path -> bytes, None (absent), a predicate on the bytes, or for a folder a dict of
-    every file that must be under it."""
+    """`after`: path -> bytes, None (absent), a predicate, or for a folder a dict of its files."""
     for path, want in after.items():
         full = os.path.join(box, path)
         got = files_under(full) if isinstance(want, dict) else \
@@ -88,89 +84,63 @@ def put(files):
     return lambda box, ozr: [write(os.path.join(box, p), d) for p, d in files.items()]
 
 
-def damage(box, ozr):
-    data = bytearray(read(os.path.join(box, "a.ozr")))
-    data[len(data) // 2] ^= 0x40  # inside the picture's packed bytes
-    write(os.path.join(box, "bad.ozr"), bytes(data))
-
-
 def beside(box, ozr):
-    """A copy of the program in bin/, where no unpacker.exe lies yet."""
     os.makedirs(os.path.join(box, "bin"))
     shutil.copy(ozr.path, os.path.join(box, "bin", os.path.basename(ozr.path)))
 
 
-def usage(args, message, command=""):
-    return args, 2, "", f"{message}\nПодробнее: ozr {command + ' ' if command else ''}--help\n"
+def usage(args, message):
+    command = args[0] + " " if args and args[0] in ("list", "test", "extract", "pack") else ""
+    return args, 2, "", f"{message}\nПодробнее: ozr {command}--help\n"
 
 
 def rows(s):
     """(command line, exit status, stdout, stderr, files afterwards, step before); `s` is the
     separator the build shows in paths. Later rows use what earlier ones made. A command line
     starting with "bin" runs the copy of the program there."""
-    index, level = "Номер файла должен быть целым числом от 0: ", "Степень сжатия должна быть от 0 до 9."
-    title, long = "Заголовок архива должен занимать от 1 до 64 знаков.", "Пароль длиннее 16 знаков."
+    index, long = "Номер файла должен быть целым числом от 0: ", "Пароль длиннее 16 знаков."
     stub = b"MZ" + random.Random(7).randbytes(70000)
     return [
         usage([], "Не указана команда."),
         usage(["frobnicate"], "Неизвестная команда: frobnicate."),
-        usage(["--verbose"], "Неизвестный аргумент: --verbose."),
-        usage(["list"], "Не указан архив.", "list"),
-        usage(["list", "a.ozr", "b.ozr"], "Неизвестный аргумент: b.ozr.", "list"),
-        usage(["list", "a.ozr", "-p", "x"], "Неизвестный аргумент: -p.", "list"),
-        usage(["extract", "a.ozr", "-o"], "Не указано значение параметра --output.", "extract"),
-        *[usage(["extract", "a.ozr", i], f"{index}{i}.", "extract")
-          for i in ("x1", "2147483648", "4294967296", "list")],
-        usage(["test", "a.ozr", "--", "-1"], f"{index}-1.", "test"),
+        usage(["list", "a.ozr", "-p", "x"], "Неизвестный аргумент: -p."),
+        usage(["list"], "Не указан архив."),
+        usage(["extract", "a.ozr", "-o"], "Не указано значение параметра --output."),
+        *[usage(["extract", "a.ozr", i], f"{index}{i}.") for i in ("x1", "4294967296")],
         usage(["extract", "a.ozr", "--overwrite", "always"],
-              "Параметр --overwrite принимает значения ask, yes или no: always.", "extract"),
-        usage(["extract", "a.ozr", "-p", "😀" * 9], long, "extract"),  # 18 UTF-16 units
-        usage(["pack"], "Не указан файл архива, который нужно создать.", "pack"),
-        usage(["pack", "x.ozr"], "Не указаны файлы или папки для записи в архив.", "pack"),
-        usage(["pack", "x", "d", "-l", "10"], level, "pack"),
-        usage(["pack", "x", "d", "-l", "5x"], level, "pack"),
-        usage(["pack", "x", "d", "--title", ""], title, "pack"),
-        usage(["pack", "x", "d", "--title", "t" * 65], title, "pack"),
+              "Параметр --overwrite принимает значения ask, yes или no: always."),
+        usage(["extract", "a.ozr", "-p", "😀" * 9], long),  # 18 UTF-16 units
+        usage(["pack"], "Не указан файл архива, который нужно создать."),
+        usage(["pack", "x.ozr"], "Не указаны файлы или папки для записи в архив."),
+        usage(["pack", "x", "d", "-l", "10"], "Степень сжатия должна быть от 0 до 9."),
+        usage(["pack", "x", "d", "--title", "t" * 65],
+              "Заголовок архива должен занимать от 1 до 64 знаков."),
         usage(["pack", "x", "d", "--comment", "c" * 200 + "\n" * 28],  # 256 with "\r\n"
-              "Комментарий архива длиннее 255 знаков.", "pack"),
-        usage(["pack", "x", "d", "-p", ""], "Введите пароль.", "pack"),
-        usage(["pack", "x", "d", "-p", "x" * 17], long, "pack"),
-        usage(["pack", "x", "d", "--stub", "u"], "Параметр --stub действует только вместе с --sfx.",
-              "pack"),
+              "Комментарий архива длиннее 255 знаков."),
+        usage(["pack", "x", "d", "-p", ""], "Введите пароль."),
+        usage(["pack", "x", "d", "--stub", "u"],
+              "Параметр --stub действует только вместе с --sfx."),
         # Help wins over everything else; each command has its own.
         (["pack", "--help", "-l", "77"], 0, "Использование: ozr pack ВЫХОД{*}", ""),
         (["-h"], 0, "ozr — просмотр, проверка, распаковка и создание архивов .ozr\n{*}", ""),
-        (["list", "-h"], 0, "Использование: ozr list АРХИВ [-n]\n{*}", ""),
         (["extract", "a.ozr", "9", "--help"], 0, "Использование: ozr extract АРХИВ{*}", ""),
-        (["test", "--help"], 0, "Использование: ozr test АРХИВ{*}", ""),
         (["list", "нет.ozr"], 1, "", "Ошибка при открытии архива.\n({?})\n"),
         (["pack", "a.ozr", "src/дерево"], 0, SUMMARY + "6\n", "", {}, put(tree("src/"))),
         (["list", "a.ozr", "-n"], 0,
          "a.ozr\n" + SUMMARY + "6\n" + "".join(f"{i}\t{e}" for i, e in enumerate(ENTRIES)), ""),
-        (["test", "a.ozr"], 0, SOUND, ""),
-        (["extract", "a.ozr", "-o", "x"], 0, DONE, "", {"x": tree()}),
         (["extract", "-o", "sel", "a.ozr", "2", "0", "2"], 0, DONE, "",
          {"sel": tree(leave=["дерево/а/б/глубоко.txt"])}),
         (["extract", "a.ozr", "0", "-q"], 0, "", "", {"дерево": {"ПРОЧТИ.txt": b"read me now\n"}}),
         (["test", "a.ozr", "2147483647"], 1, "", "В архиве нет файла с номером 2147483647.\n"),
         (["extract", "a.ozr", "-o", "a.ozr"], 1, "",
          "Недопустимая директория для распаковки файлов.\n"),
-        (["extract", "a.ozr", "-o", "o"], 0, DONE,
-         f"Файл o{s}дерево{s}ПРОЧТИ.txt уже существует.\nПерезаписать? нет\n",
-         {"o": {**tree(), "дерево/ПРОЧТИ.txt": b"old"}}, put({"o/дерево/ПРОЧТИ.txt": b"old"})),
-        (["extract", "a.ozr", "-o", "o", "--overwrite", "yes", "-q"], 0, "", "", {"o": tree()}),
         (["extract", "a.ozr", "-o", "q"], 1, "",
          f"Не удалось создать директорию q{s}дерево.\nПрервать распаковку? да\n",
          {"q": {"дерево": b"file"}}, put({"q/дерево": b"file"})),
-        (["extract", "bad.ozr", "-o", "b", "-q"], 1, "",
-         "Введен неверный пароль (контрольные суммы не совпали).\n",
-         {"b": tree(leave=["дерево/снимок.bin"])}, damage),
-        (["list", "empty.ozr"], 1, "", "Ошибка при чтении архива.\n", {}, put({"empty.ozr": b""})),
         (["pack", "e.ozr", "src/дерево", "-p", PASSWORD, "-l", "0", "--title", "Д\x1b]0;x\x07",
           "--comment", "Первая\n\x1b[2Jвторая\n"], 0, SUMMARY + "0\n", ""),
         (["list", "e.ozr"], 0, "Д\ufffd]0;x\ufffd\nПервая\n\ufffd[2Jвторая\n\n" + SUMMARY + "0\n" +
          "".join(ENTRIES), ""),
-        (["test", "e.ozr"], 1, "", "Введите пароль.\n"),
         (["test", "e.ozr", "-p", ""], 1, "", "Введите пароль.\n"),
         (["extract", "e.ozr", "-o", "w", "-p", "Пароль"], 1, "", DECRYPTION, {"w": {}}),
         (["extract", "e.ozr", "-o", "e", "-p", PASSWORD], 0, DONE, "", {"e": tree()}),
@@ -178,16 +148,13 @@ def rows(s):
         (["test", "l.ozr", "-p", "😀" * 8], 0, SOUND, ""),
         # The default title: the file name, cut to 64 UTF-16 units, not inside a surrogate pair.
         *[row for name in ("x" + "\U0010fffd" * 40, "xy" + "\U0010fffd" * 40) for row in (
-            (["pack", name, "src", "-q"], 0, "", ""), (["list", name], 0, name[:-9] + "\n{*}", ""))],
+            (["pack", name, "src", "-q"], 0, "", ""), (["list", name], 0, name[:-9] + "\n{*}", "")
+        )],
         (["pack", "n.ozr", "src", "test"], 1, "", "Не удалось прочитать файл test.\n",
          {"n.ozr": b"old"}, put({"n.ozr": b"old"})),
         (["pack", "n.ozr", "p/hollow"], 1, "", "Пустая папка не может быть записана в архив: "
          "p/hollow.\nНет ни одного файла, который можно записать в архив.\n", {"n.ozr": b"old"},
          lambda box, ozr: os.makedirs(os.path.join(box, "p", "hollow"))),
-        (["pack", "s.exe", "src/дерево", "--sfx", "--stub", "stub.exe", "-p", PASSWORD, "-q"],
-         0, "", "", {"s.exe": lambda data: data.startswith(stub)}, put({"stub.exe": stub})),
-        (["list", "s.exe"], 0, "s.exe\n" + SUMMARY + "6\n{*}", ""),
-        (["extract", "s.exe", "-o", "s", "-p", PASSWORD], 0, DONE, "", {"s": tree()}),
         # Without --stub, the unpacker beside the program.
         (["bin", "pack", "t.exe", "src", "--sfx"], 1, "",
          "Не удалось прочитать файл {?}unpacker.exe.\n({?})\n", {}, beside),
@@ -219,8 +186,8 @@ def test_killed_while_writing(ozr, box):
         folder = os.path.dirname(os.path.join(box, target))
         for sig in (signal.SIGHUP, signal.SIGTERM, signal.SIGKILL):
             write(os.path.join(box, target), b"old")
-            process = subprocess.Popen(ozr.command(args + ["-q"]), cwd=box, stdin=subprocess.DEVNULL,
-                                       stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            process = subprocess.Popen(ozr.command(args + ["-q"]), cwd=box, stdout=subprocess.PIPE,
+                                       stdin=subprocess.DEVNULL, stderr=subprocess.PIPE)
             wait_until(lambda: growing_output(process, folder), 60, f"{args} {sig!r}: no output")
             # Held still while the signal is sent, so that it lands in the middle of the writing.
             process.send_signal(signal.SIGSTOP)
@@ -231,8 +198,8 @@ def test_killed_while_writing(ozr, box):
             wait_until(lambda: len(os.listdir(folder)) == 1, 10, f"{sig!r}: {os.listdir(folder)}")
             check_files(box, {target: b"old"})
             if sig != signal.SIGKILL and not ozr.windows:  # stopped as by Ctrl+C
-                check((process.returncode, out, err.decode()) == (130, b"", "Прервано пользователем.\n"),
-                      f"{args} {sig!r}: {process.returncode} {out!r} {err.decode()!r}")
+                got = (process.returncode, out, err.decode())
+                check(got == (130, b"", "Прервано пользователем.\n"), f"{args} {sig!r}: {got}")
 
 
 def wait_until(condition, seconds, failure):
@@ -272,34 +239,32 @@ def test_posix_paths(ozr, box):
     write(os.path.join(box, "u", "sub", "c.txt"), b"c")
     os.chmod(os.path.join(box, "u", "sub"), 0)
     # root reads every folder, except from a user namespace of its own
-    namespace = ["unshare", "--user"] if os.geteuid() == 0 else []
-    ozr.run(["pack", "u.ozr", "u"], box, 1, "", "Не удалось прочитать файл u/sub.\n", prefix=namespace)
+    userns = ["unshare", "--user"] if os.geteuid() == 0 else []
+    ozr.run(["pack", "u.ozr", "u"], box, 1, "", "Не удалось прочитать файл u/sub.\n", prefix=userns)
     os.chmod(os.path.join(box, "u", "sub"), 0o755)
 
 
-def on_terminal(ozr, args, cwd, script, timeout=30):
+def on_terminal(ozr, args, cwd, script):
     """Runs with a pseudo-terminal as stdin, stdout and stderr; `script` is a list of (text to
     wait for, text to type or a signal to send). Returns the exit status and all it showed."""
     pid, fd = pty.fork()
     if pid == 0:
         os.chdir(cwd)
         os.execv(ozr.path, [ozr.path] + args)
-    shown, seen, deadline = b"", 0, time.time() + timeout
-    while time.time() < deadline:
-        if select.select([fd], [], [], 0.1)[0]:
-            try:
-                data = os.read(fd, 4096)
-            except OSError:
-                data = b""
-            if not data:
-                break
-            shown += data
+    shown, seen = b"", 0
+    while select.select([fd], [], [], 30)[0]:  # silent for 30 s: stuck, and killed below
+        try:
+            data = os.read(fd, 4096)
+        except OSError:  # how Linux ends the terminal of a program that has ended
+            data = b""
+        if not data:
+            break
+        shown += data
         if script and script[0][0].encode() in shown[seen:]:
-            seen = shown.index(script[0][0].encode(), seen) + len(script[0][0].encode())
-            action = script.pop(0)[1]
+            wait, action = script.pop(0)
+            seen = shown.index(wait.encode(), seen) + len(wait.encode())
             os.kill(pid, action) if isinstance(action, int) else os.write(fd, action.encode())
-    else:
-        os.kill(pid, signal.SIGKILL)
+    os.kill(pid, signal.SIGKILL)  # no effect once it has ended
     status = os.waitpid(pid, 0)[1]
     os.close(fd)
     return os.waitstatus_to_exitcode(status), shown.decode().replace("\r\n", "\n")
@@ -314,10 +279,9 @@ def test_terminal(ozr, box):
     # Nothing is drawn before the first entry; the bar makes way for each text.
     ask = "\r[1/2] [" + "." * 30 + "]   0%" + WIPE + "Файл out/src/a.txt уже существует.\n" \
           "Перезаписать? [д/н] "
-    old, new = {"src/a.txt": b"old"}, {"src/a.txt": b"new", "src/z.bin": read(os.path.join(box, "src", "z.bin"))}
+    old = {"src/a.txt": b"old"}
+    new = {"src/a.txt": b"new", "src/z.bin": read(os.path.join(box, "src", "z.bin"))}
     cases = [  # command line, script, exit status, all the terminal shows, files in out/
-        (["test", "e.ozr"], [("Пароль: ", PASSWORD + "\n")], 0, "Пароль: \n{*}" + WIPE + SOUND, old),
-        (["test", "e.ozr"], [("Пароль: ", "Пароль\n")], 1, "Пароль: \n{*}" + WIPE + DECRYPTION, old),
         (["test", "e.ozr", "-q", "-p", PASSWORD], [], 0, "", old),
         # The answer is echoed again after the silent password prompt.
         (extract[:4], [("Пароль: ", PASSWORD + "\n"), ("[д/н] ", "да\n")], 0,
@@ -340,7 +304,8 @@ def test_terminal(ozr, box):
 # --- the two builds against each other -----------------------------------------------------------
 
 def test_cross(linux, windows, unpacker, box):
-    """Each build (each crypto backend) writes the same bytes and reads what the other wrote."""
+    """Each build (each crypto backend) writes the same bytes and reads what the other wrote; both
+    read a self-extracting archive signed after it was made, of a length the signer pads."""
     put(tree("src/"))(box, None)
     for options in ([], ["-p", PASSWORD]):
         for maker, reader in ((linux, windows), (windows, linux)):
@@ -352,46 +317,32 @@ def test_cross(linux, windows, unpacker, box):
             check_files(box, {tag: tree()})
         check(read(os.path.join(box, f"w{len(options)}.ozr")) ==
               read(os.path.join(box, f"l{len(options)}.ozr")), f"{options}: the builds differ")
-    if unpacker:
-        linux.run(["pack", "sfx.exe", "src", "--sfx", "--stub", unpacker, "-q"], box)
-        windows.run(["test", "sfx.exe"], box, 0, SOUND, "")
-
-
-def sign(unsigned, signed, box):
-    """Signs with a throw-away self-signed certificate, which verify is given as its own CA: it
-    then checks the signature and that the file's digest matches the signed one."""
-    key, cert = os.path.join(box, "key.pem"), os.path.join(box, "cert.pem")
-    if not os.path.exists(cert):
-        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
-                        "-subj", "/CN=ozr test publisher", "-keyout", key, "-out", cert],
-                       check=True, capture_output=True)
-    subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-in", unsigned,
-                    "-out", signed], check=True, capture_output=True)
-    verified = subprocess.run(["osslsigncode", "verify", "-CAfile", cert, "-in", signed],
-                              capture_output=True, text=True)
-    check("Signature verification: ok" in verified.stdout, f"{signed}: {verified.stdout}")
-
-
-def test_signed(linux, windows, unpacker, box):
-    """Self-extracting archives signed after packing still open: one from `pack --sfx`, and one
-    appended by plain concatenation, of a length the signer pads."""
-    write(os.path.join(box, "src", "x.txt"), b"x")
-    linux.run(["pack", "sfx.exe", "src", "--sfx", "--stub", unpacker, "-p", PASSWORD, "-q"], box)
-    linux.run(["pack", "x.ozr", "src", "-l", "0", "--title", "T", "-q"], box)
+    odd = ["pack", "odd.ozr", "odd", "-l", "0", "--title", "T", "-q"]
+    write(os.path.join(box, "odd", "x.txt"), b"x")
+    linux.run(odd, box)
     # A stored entry of n bytes makes the archive n - 1 bytes longer than one of 1 byte.
-    n = 1 + (5 - len(read(unpacker)) - os.path.getsize(os.path.join(box, "x.ozr"))) % 8
+    n = 1 + (5 - len(read(unpacker)) - os.path.getsize(os.path.join(box, "odd.ozr"))) % 8
     write(os.path.join(box, "odd", "x.txt"), b"x" * n)
-    linux.run(["pack", "odd.ozr", "odd", "-l", "0", "--title", "T", "-q"], box)
+    linux.run(odd, box)
     write(os.path.join(box, "odd.exe"), read(unpacker) + read(os.path.join(box, "odd.ozr")))
     check(os.path.getsize(os.path.join(box, "odd.exe")) % 8 == 5, "odd length")
-    for name, source, password in (("sfx", "src", ["-p", PASSWORD]), ("odd", "odd", [])):
-        sign(os.path.join(box, f"{name}.exe"), os.path.join(box, f"{name}-signed.exe"), box)
-        listed = linux.run(["list", f"{name}.exe"], box)
-        for tool in (linux, windows):
-            tag = f"{name}-{'w' if tool.windows else 'l'}"
-            tool.run(["list", f"{name}-signed.exe"], box, 0, listed, "")
-            tool.run(["extract", f"{name}-signed.exe", "-o", tag] + password, box, 0, DONE, "")
-            check_files(box, {os.path.join(tag, source): files_under(os.path.join(box, source))})
+    # A throw-away self-signed certificate, given to verify as its own CA: it then checks the
+    # signature and that the file's digest matches the signed one.
+    key, cert = os.path.join(box, "key.pem"), os.path.join(box, "cert.pem")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                    "-subj", "/CN=ozr test publisher", "-keyout", key, "-out", cert],
+                   check=True, capture_output=True)
+    subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-in", "odd.exe",
+                    "-out", "signed.exe"], cwd=box, check=True, capture_output=True)
+    verified = subprocess.run(["osslsigncode", "verify", "-CAfile", cert, "-in", "signed.exe"],
+                              cwd=box, capture_output=True, text=True).stdout
+    check("Signature verification: ok" in verified, verified)
+    listed = linux.run(["list", "odd.exe"], box)
+    for tool in (linux, windows):
+        tag = "w" if tool.windows else "l"
+        tool.run(["list", "signed.exe"], box, 0, listed, "")
+        tool.run(["extract", "signed.exe", "-o", tag], box, 0, DONE, "")
+        check_files(box, {tag: {"odd/x.txt": b"x" * n}})
 
 
 # --- running -------------------------------------------------------------------------------------
@@ -401,39 +352,32 @@ def main():
     for option in ("--ozr", "--wine", "--unpacker"):
         parser.add_argument(option)
     parser.add_argument("--cross", nargs=2, metavar=("LINUX_OZR", "WINDOWS_OZR"))
-    options = parser.parse_args()
-    if options.cross:
-        linux, windows = Tool(options.cross[0]), Tool(options.cross[1], options.wine)
-        unpacker = os.path.abspath(options.unpacker) if options.unpacker and \
-            os.path.exists(options.unpacker) else ""
-        tests, tools = [test_cross] + [test_signed] * bool(unpacker), (linux, windows, unpacker)
+    o = parser.parse_args()
+    if o.cross:
+        tools = (Tool(o.cross[0]), Tool(o.cross[1], o.wine), os.path.abspath(o.unpacker))
+        tests = [test_cross]
     else:
-        tools = (Tool(options.ozr, options.wine),)
-        tests = [test_table, test_killed_while_writing]
-        tests += [] if tools[0].windows else [test_posix_paths, test_terminal]
-    # One Wine program kept alive for the whole run: otherwise each program would start its own
-    # wineserver, which inherits the output pipes and holds them open after the program ends.
+        tools = (Tool(o.ozr, o.wine),)
+        tests = [test_table, test_killed_while_writing] + \
+            ([] if tools[0].windows else [test_posix_paths, test_terminal])
+    # One Wine program kept alive for the run, else each starts a wineserver holding its pipes.
     quiet = dict(stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    keeper = options.wine and subprocess.Popen([options.wine, "cmd"], stdin=subprocess.PIPE, **quiet)
+    keeper = o.wine and subprocess.Popen([o.wine, "cmd"], stdin=subprocess.PIPE, **quiet)
     if keeper:
-        subprocess.run([options.wine, "cmd", "/c", "exit"], stdin=subprocess.DEVNULL, timeout=120,
-                       **quiet)
-    failures, started = 0, time.time()
+        subprocess.run([o.wine, "cmd", "/c", "exit"], stdin=subprocess.DEVNULL, timeout=99, **quiet)
+    failed = []
     for test in tests:
         box = tempfile.mkdtemp(prefix="ozr-cli-")
         try:
             test(*tools, box)
-            print(f"ok      {test.__name__}")
         except AssertionError as failure:
-            failures += 1
-            print(f"FAILED  {test.__name__}\n{failure}")
-        finally:
-            shutil.rmtree(box, ignore_errors=True)
-    print(f"{len(tests) - failures} of {len(tests)} passed in {time.time() - started:.1f} s")
+            failed.append(f"FAILED  {test.__name__}\n{failure}\n")
+        shutil.rmtree(box, ignore_errors=True)
+    print("".join(failed) + f"{len(tests) - len(failed)} of {len(tests)} passed")
     if keeper:
         keeper.stdin.close()
         keeper.wait(timeout=30)
-    return 1 if failures else 0
+    return 1 if failed else 0
 
 
 if __name__ == "__main__":

@@ -53,8 +53,9 @@ std::string CheckAfterJob(const MemoryFileSystem& files, const FileTree& before,
     if (!files.IsInside(path, destination)) return "changed outside the folder: " + ToUtf8(path);
     if (!content) continue;  // a folder made for an entry
     const auto& candidates = entriesByPath[path];
+    const auto& written = *content;  // clang 14 cannot capture a structured binding
     if (std::none_of(candidates.begin(), candidates.end(), [&](uint32_t index) {
-          return IsWholeEntry(session, index, password, *content);
+          return IsWholeEntry(session, index, password, written);
         })) {
       return "a file that is no whole entry: " + ToUtf8(path);
     }
