@@ -69,96 +69,76 @@ Edit Trailer(std::function<void(ArchiveTrailer&)> edit) {
   return [=](Archive& b) { testing::EditTrailer(b, edit); };
 }
 
-struct DamageCase {
-  const char* what;
-  Edit edit;
-  // List items shown, " disabled" when the password field was, and the failure's text.
-  std::u16string expected;
-};
+// The edit, then the list items shown, " disabled" when the password field was, and the failure.
+using DamageCase = std::pair<Edit, std::u16string>;
 
 TEST(OpenArchive, DamagedArchivesAreRefused) {
   const std::u16string kFailed = u" Ошибка при чтении архива.";
+  const auto write = [](std::vector<PackEntry> entries, testing::CraftedOptions options,
+                        Archive prefix = {}) {
+    return [=](Archive& b) { b = testing::WriteArchiveToMemory(entries, options, prefix); };
+  };
+  testing::CraftedOptions longest = testing::PlainOptions(std::u16string(64, u'T'));
+  longest.comment = std::u16string(255, u'к');
+  testing::CraftedOptions headerFirst = testing::PlainOptions();
+  headerFirst.headerFirst = true;
+  const std::vector<PackEntry> longName = {{u"a", Bytes("hello"), {}},
+                                           {u"b", Bytes("b"), {}},
+                                           {std::u16string(260, u'n'), Bytes("n"), {}},
+                                           {u"d", Bytes("d"), {}}};
   const DamageCase cases[] = {
-      {"untouched", [](Archive&) {}, u"3 disabled"},
-      {"longest texts",
-       [](Archive& b) {
-         testing::CraftedOptions options = testing::PlainOptions(std::u16string(64, u'T'));
-         options.comment = std::u16string(255, u'к');
-         b = testing::WriteArchiveToMemory({{std::u16string(260, u'n'), Bytes("hello"), {}}},
-                                           options);
-       },
-       u"1 disabled"},
-      {"header first",
-       [](Archive& b) {
-         testing::CraftedOptions options = testing::PlainOptions();
-         options.headerFirst = true;
-         b = testing::WriteArchiveToMemory(ThreeEntries(), options);
-       },
+      {[](Archive&) {}, u"3 disabled"},
+      {write({{std::u16string(260, u'n'), Bytes("hello"), {}}}, longest), u"1 disabled"},
+      {write(ThreeEntries(), headerFirst), u"3 disabled"},
+      {write(ThreeEntries(), testing::PlainOptions(), testing::NoiseContent(70001, 9)),
        u"3 disabled"},
-      {"behind a prefix",
-       [](Archive& b) {
-         b = testing::WriteArchiveToMemory(ThreeEntries(), testing::PlainOptions(),
-                                           testing::NoiseContent(70001, 9));
-       },
-       u"3 disabled"},
-      {"signed, no padding", [](Archive& b) { b = SignedWithPadding(b, 0); }, u"3 disabled"},
-      {"signed, 7 bytes of padding", [](Archive& b) { b = SignedWithPadding(b, 7); },
-       u"3 disabled"},
-      {"signed, a byte behind the table",
-       [](Archive& b) {
-         b = SignedWithPadding(b, 1);
-         b.push_back(0);
-       },
-       u"0" + kFailed},
-      {"encrypted", Header([](auto& h) { h.notEncrypted = 0; }), u"3"},
-      {"notEncrypted 2", Header([](auto& h) { h.notEncrypted = 2; }), u"3"},
-      {"level 9", Header([](auto& h) { h.compressionLevel = 9; }), u"3 disabled"},
-      {"level 10", Header([](auto& h) { h.compressionLevel = 10; }), u"0" + kFailed},
-      {"title 0", Header([](auto& h) { h.titleLength = 0; }), u"0" + kFailed},
-      {"title 65", Header([](auto& h) { h.titleLength = 65; }), u"0" + kFailed},
-      {"comment 256", Header([](auto& h) { h.commentLength = 256; }), u"0" + kFailed},
-      {"totalPackedSize 0", Header([](auto& h) { h.totalPackedSize = 0; }), u"0" + kFailed},
-      {"totalUnpackedSize 0", Header([](auto& h) { h.totalUnpackedSize = 0; }), u"0" + kFailed},
-      {"totalPackedSize + 1", Header([](auto& h) { h.totalPackedSize += 1; }), u"3" + kFailed},
-      {"totalUnpackedSize - 1", Header([](auto& h) { h.totalUnpackedSize -= 1; }), u"3" + kFailed},
-      {"entryCount 0", Header([](auto& h) { h.entryCount = 0; }), u"0" + kFailed},
-      {"entryCount 4", Header([](auto& h) { h.entryCount = 4; }), u"4" + kFailed},
-      {"headerDistance 0", Trailer([](auto& t) { t.headerDistance = 0; }), u"0" + kFailed},
-      {"headerDistance beyond the file", Trailer([](auto& t) { t.headerDistance = 1 << 20; }),
-       u"0" + kFailed},
-      {"directoryDistance beyond the file", Trailer([](auto& t) { t.directoryDistance = 1 << 20; }),
-       u"0" + kFailed},
-      {"unpackedSize 0", Record(1, [](auto& r) { r.unpackedSize = 0; }), u"1" + kFailed},
-      {"packedSize 0", Record(1, [](auto& r) { r.packedSize = 0; }), u"1" + kFailed},
-      {"name of 261 units, not the last entry",
-       [](Archive& b) {
-         b = testing::WriteArchiveToMemory({{u"a", Bytes("hello"), {}},
-                                            {u"b", Bytes("b"), {}},
-                                            {std::u16string(260, u'n'), Bytes("n"), {}},
-                                            {u"d", Bytes("d"), {}}},
-                                           testing::PlainOptions());
+      {[](Archive& b) { b = SignedWithPadding(b, 0); }, u"3 disabled"},
+      {[](Archive& b) { b = SignedWithPadding(b, 7); }, u"3 disabled"},
+      // A byte behind the certificate table.
+      {[](Archive& b) { b = SignedWithPadding(b, 1), b.push_back(0); }, u"0" + kFailed},
+      {Header([](auto& h) { h.notEncrypted = 0; }), u"3"},
+      {Header([](auto& h) { h.notEncrypted = 2; }), u"3"},
+      {Header([](auto& h) { h.compressionLevel = 9; }), u"3 disabled"},
+      {Header([](auto& h) { h.compressionLevel = 10; }), u"0" + kFailed},
+      {Header([](auto& h) { h.titleLength = 0; }), u"0" + kFailed},
+      {Header([](auto& h) { h.titleLength = 65; }), u"0" + kFailed},
+      {Header([](auto& h) { h.commentLength = 256; }), u"0" + kFailed},
+      {Header([](auto& h) { h.totalPackedSize = 0; }), u"0" + kFailed},
+      {Header([](auto& h) { h.totalUnpackedSize = 0; }), u"0" + kFailed},
+      {Header([](auto& h) { h.totalPackedSize += 1; }), u"3" + kFailed},
+      {Header([](auto& h) { h.totalUnpackedSize -= 1; }), u"3" + kFailed},
+      {Header([](auto& h) { h.entryCount = 0; }), u"0" + kFailed},
+      {Header([](auto& h) { h.entryCount = 4; }), u"4" + kFailed},
+      {Trailer([](auto& t) { t.headerDistance = 0; }), u"0" + kFailed},
+      {Trailer([](auto& t) { t.headerDistance = 1 << 20; }), u"0" + kFailed},
+      {Trailer([](auto& t) { t.directoryDistance = 1 << 20; }), u"0" + kFailed},
+      {Record(1, [](auto& r) { r.unpackedSize = 0; }), u"1" + kFailed},
+      {Record(1, [](auto& r) { r.packedSize = 0; }), u"1" + kFailed},
+      // A name of 261 units, not in the last entry.
+      {[&](Archive& b) {
+         write(longName, testing::PlainOptions())(b);
          testing::EditRecord(b, 2, [](auto& r) { r.nameLength = 261; });
        },
        u"2" + kFailed},
-      {"sizes that meet the totals only by wrapping around",
-       [](Archive& b) {
+      // Sizes that meet the totals only by wrapping around.
+      {[](Archive& b) {
          for (uint32_t i : {0u, 1u}) Record(i, [](auto& r) { r.packedSize += 1ull << 63; })(b);
        },
        u"1" + kFailed},
-      {"data area in front of the file",
-       [](Archive& b) {
+      // The data area in front of the file.
+      {[](Archive& b) {
          const uint64_t more = b.size();
          Record(0, [&](auto& r) { r.packedSize += more; })(b);
          Header([&](auto& h) { h.totalPackedSize += more; })(b);
        },
        u"3" + kFailed},
-      {"first byte cut off", [](Archive& b) { b.erase(b.begin()); }, u"3" + kFailed},
-      {"shorter than a trailer", [](Archive& b) { b.assign(7, 0); }, u"0" + kFailed},
+      {[](Archive& b) { b.erase(b.begin()); }, u"3" + kFailed},
+      {[](Archive& b) { b.assign(7, 0); }, u"0" + kFailed},
   };
   for (const DamageCase& c : cases) {
-    SCOPED_TRACE(c.what);
+    SCOPED_TRACE(&c - cases);
     Archive archive = testing::WriteArchiveToMemory(ThreeEntries(), testing::PlainOptions());
-    c.edit(archive);
+    c.first(archive);
     testing::OneFileSystem files(archive);
     testing::RecordingView view;
     ArchiveSession session;
@@ -171,10 +151,9 @@ TEST(OpenArchive, DamagedArchivesAreRefused) {
     } catch (const Failure& f) {
       failure = u" " + f.text();
     }
-    const std::string items = std::to_string(view.items.size());
-    EXPECT_EQ(ToUtf8(std::u16string(items.begin(), items.end()) +
-                     (view.calls.back() == u"password disabled" ? u" disabled" : u"") + failure),
-              ToUtf8(c.expected));
+    EXPECT_EQ(std::to_string(view.items.size()) +
+                  (view.calls.back() == u"password disabled" ? " disabled" : "") + ToUtf8(failure),
+              ToUtf8(c.second));
     EXPECT_EQ(session.catalog.size(), view.items.size()) << "one list item per entry";
   }
 }

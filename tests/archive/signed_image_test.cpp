@@ -26,59 +26,47 @@ void SetEntry(Image& b, uint32_t offset, uint32_t size) {
   StoreU32(&b[kSecurity32 + 4], size);
 }
 
+// Edits of a sound image and where the table's directory entry is found; 0: not signed.
+using TableCase = std::pair<std::function<void(Image&)>, uint64_t>;
+
 TEST(FindCertificateTable, SoundTablesOnlyAreFound) {
-  const struct {
-    const char* what;
-    std::function<void(Image&)> edit;
-    uint64_t entryPosition;  // 0: not signed
-  } cases[] = {
-      {"PE32", [](Image&) {}, 0x118},
-      {"PE32+: directories 16 bytes further",
-       [](Image& b) {
+  const TableCase cases[] = {
+      {[](Image&) {}, 0x118},
+      // PE32+: the directories lie 16 bytes further.
+      {[](Image& b) {
          StoreU16(&b[kOptionalSize], 0xF0);
          StoreU16(&b[kMagic], 0x20B);
          StoreU32(&b[0x104], 16);
          std::copy_n(b.begin() + kSecurity32, 8, b.begin() + 0x128);
        },
        0x128},
-      {"no MZ", [](Image& b) { b[1] = 'X'; }, 0},
-      {"shorter than a DOS header", [](Image& b) { b.resize(0x3F); }, 0},
-      {"PE headers outside the file", [](Image& b) { StoreU32(&b[0x3C], 0x10000); }, 0},
-      {"no PE signature", [](Image& b) { b[0x82] = 'x'; }, 0},
-      {"ROM image magic", [](Image& b) { StoreU16(&b[kMagic], 0x107); }, 0},
-      {"four data directories", [](Image& b) { StoreU32(&b[0xF4], 4); }, 0},
-      {"optional header ends before the entry", [](Image& b) { StoreU16(&b[kOptionalSize], 0x80); },
-       0},
-      {"size 0 at the end", [](Image& b) { SetEntry(b, 0x410, 0); }, 0},
-      {"not 8-aligned",
-       [](Image& b) {
-         SetEntry(b, 0x404, 0xC);
-         StoreU32(&b[0x404], 0xC);
-       },
-       0},
-      {"inside SizeOfHeaders",
-       [](Image& b) {
-         SetEntry(b, 0x1F8, 0x218);
-         StoreU32(&b[0x1F8], 8);
-       },
-       0},
-      {"over the section table", [](Image& b) { StoreU16(&b[0x86], 0x20); }, 0},
-      {"ends before the file's end", [](Image& b) { b.push_back(0); }, 0},
-      {"ends behind the file's end", [](Image& b) { SetEntry(b, 0x400, 0x18); }, 0},
-      {"first certificate shorter than its header", [](Image& b) { StoreU32(&b[0x400], 7); }, 0},
-      {"first certificate longer than the table", [](Image& b) { StoreU32(&b[0x400], 0x11); }, 0},
+      {[](Image& b) { b[1] = 'X'; }, 0},
+      {[](Image& b) { b.resize(0x3F); }, 0},
+      {[](Image& b) { StoreU32(&b[0x3C], 0x10000); }, 0},  // PE headers outside the file
+      {[](Image& b) { b[0x82] = 'x'; }, 0},
+      {[](Image& b) { StoreU16(&b[kMagic], 0x107); }, 0},  // a ROM image
+      {[](Image& b) { StoreU32(&b[0xF4], 4); }, 0},        // four data directories
+      {[](Image& b) { StoreU16(&b[kOptionalSize], 0x80); }, 0},
+      {[](Image& b) { SetEntry(b, 0x410, 0); }, 0},
+      {[](Image& b) { SetEntry(b, 0x404, 0xC), StoreU32(&b[0x404], 0xC); }, 0},  // not 8-aligned
+      {[](Image& b) { SetEntry(b, 0x1F8, 0x218), StoreU32(&b[0x1F8], 8); }, 0},  // in the headers
+      {[](Image& b) { StoreU16(&b[0x86], 0x20); }, 0},  // over the section table
+      {[](Image& b) { b.push_back(0); }, 0},
+      {[](Image& b) { SetEntry(b, 0x400, 0x18); }, 0},
+      {[](Image& b) { StoreU32(&b[0x400], 7); }, 0},     // a certificate shorter than its header
+      {[](Image& b) { StoreU32(&b[0x400], 0x11); }, 0},  // longer than the table
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (const TableCase& c : cases) {
+    SCOPED_TRACE(&c - cases);
     Image image = testing::Signed(testing::PeImage());
-    c.edit(image);
+    c.first(image);
     testing::MemoryReadableFile file(image);
     const std::optional<CertificateTable> table = FindCertificateTable(file);
-    ASSERT_EQ(table.has_value(), c.entryPosition != 0);
+    ASSERT_EQ(table.has_value(), c.second != 0);
     if (!table) continue;
     EXPECT_EQ(table->offset, 0x400u);
     EXPECT_EQ(table->size, 0x10u);
-    EXPECT_EQ(table->entryPosition, c.entryPosition);
+    EXPECT_EQ(table->entryPosition, c.second);
     EXPECT_EQ(table->checkSumPosition, 0xD8u);
   }
 }

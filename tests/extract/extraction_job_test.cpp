@@ -121,81 +121,72 @@ Change Refuse(Call which) {
   };
 }
 
+// The answers (Y and N, in order), the end, the conversation, the counts (written, skipped,
+// unsafe names skipped) and whether f.txt holds the entry afterwards.
 struct JobCase {
-  const char* what;
   Change change;
-  const char* answers;  // Y and N, in order
+  const char* answers;
   JobEnd end;
   std::vector<std::string> conversation;
-  const char* counts;     // written, skipped, unsafe names skipped
-  bool replaced = false;  // f.txt holds the entry afterwards
+  const char* counts;
+  bool replaced = false;
 };
 
 TEST(ExtractionJob, EndsQuestionsAndFailures) {
   using E = JobEnd;
   const auto none = [](MemoryJob&) {};
   const Change folderIsFile = [](MemoryJob& j) { j.files.AddFile(u"D:\\dest\\keep", {}); };
+  const auto exists = Talk({kExists}, kDone);
+  const auto mismatch = Talk({kExists, kMismatch}, kStop);
+  const std::vector<std::string> noPassword = {"password", "message Ошибка 48 Введите пароль.",
+                                               "busy 0"};
   const JobCase cases[] = {
-      {"overwrite", none, "Y", E::kSucceeded, Talk({kExists}, kDone), "2 0 0", true},
-      {"keep the user's file", none, "N", E::kSucceeded, Talk({kExists}, kDone), "1 1 0"},
-      {"not encrypted: no password", First(u"first", true), "Y", E::kSucceeded,
-       Talk({kExists}, kDone), "2 0 0", true},
-      {"no password",
-       [](MemoryJob& j) { j.dialog.password = u""; },
-       "",
-       E::kNoPassword,
-       {"password", "message Ошибка 48 Введите пароль.", "busy 0"},
-       "0 0 0"},
-      {"existing folders are taken silently",
-       [](MemoryJob& j) { j.files.AddDirectory(u"D:\\dest\\keep\\sub"); }, "Y", E::kSucceeded,
-       Talk({kExists}, kDone), "2 0 0", true},
-      {"selection out of order with a missing index; a skip before a written entry",
-       [](MemoryJob& j) {
-         j.dialog.selection = {1, 7, 0};
+      {none, "Y", E::kSucceeded, exists, "2 0 0", true},
+      {none, "N", E::kSucceeded, exists, "1 1 0"},
+      {First(u"first", true), "Y", E::kSucceeded, exists, "2 0 0", true},
+      {[](MemoryJob& j) { j.dialog.password = u""; }, "", E::kNoPassword, noPassword, "0 0 0"},
+      // Existing folders are taken silently.
+      {[](MemoryJob& j) { j.files.AddDirectory(u"D:\\dest\\keep\\sub"); }, "Y", E::kSucceeded,
+       exists, "2 0 0", true},
+      // A selection out of order with a missing index; a skip before a written entry.
+      {[](MemoryJob& j) {
+         j.dialog.selection.assign({1, 7, 0});
        },
-       "N", E::kSucceeded, Talk({kExists}, kDone), "1 2 0"},
-      {"damaged frame", [](MemoryJob& j) { j.archive[j.archive.size() / 2] ^= 1; }, "Y",
-       E::kFrameStop, Talk({kExists, kWrongSums}, kStop), "1 0 0"},
-      {"entrySum wrong",
-       [](MemoryJob& j) { testing::EditRecord(j.archive, 1, [](auto& r) { r.entrySum ^= 1; }); },
-       "Y", E::kMismatchStop, Talk({kExists, kMismatch}, kStop), "1 0 0"},
+       "N", E::kSucceeded, exists, "1 2 0"},
+      {[](MemoryJob& j) { j.archive[j.archive.size() / 2] ^= 1; }, "Y", E::kFrameStop,
+       Talk({kExists, kWrongSums}, kStop), "1 0 0"},
+      {[](MemoryJob& j) { testing::EditRecord(j.archive, 1, [](auto& r) { r.entrySum ^= 1; }); },
+       "Y", E::kMismatchStop, mismatch, "1 0 0"},
       // Each with exactly the room for what may be written: a byte more would fail the write.
-      {"declares 140000 bytes less", Declare(-140000, 5 + 10000), "Y", E::kMismatchStop,
-       Talk({kExists, kMismatch}, kStop), "1 0 0"},
-      {"declares a byte less", Declare(-1, 5 + 149999), "Y", E::kMismatchStop,
-       Talk({kExists, kMismatch}, kStop), "1 0 0"},
-      {"declares a byte more", Declare(1, UINT64_MAX), "Y", E::kMismatchStop,
-       Talk({kExists, kMismatch}, kStop), "1 0 0"},
-      {"write refused", Refuse(Call::kWrite), "", E::kFrameStop, Talk({kWriteFailed}, kStop),
-       "0 0 0"},
-      {"close fails", Refuse(Call::kClose), "", E::kFrameStop, Talk({kWriteFailed}, kStop),
-       "0 0 0"},
-      {"disk full", Declare(0, 30000), "Y", E::kFrameStop, Talk({kExists, kWriteFailed}, kStop),
+      {Declare(-140000, 5 + 10000), "Y", E::kMismatchStop, mismatch, "1 0 0"},
+      {Declare(-1, 5 + 149999), "Y", E::kMismatchStop, mismatch, "1 0 0"},
+      {Declare(1, UINT64_MAX), "Y", E::kMismatchStop, mismatch, "1 0 0"},
+      {Refuse(Call::kWrite), "", E::kFrameStop, Talk({kWriteFailed}, kStop), "0 0 0"},
+      {Refuse(Call::kClose), "", E::kFrameStop, Talk({kWriteFailed}, kStop), "0 0 0"},
+      {Declare(0, 30000), "Y", E::kFrameStop, Talk({kExists, kWriteFailed}, kStop), "1 0 0"},
+      {Refuse(Call::kMove), "YN", E::kSucceeded, Talk({kExists, kCreateFile}, kDone), "1 1 0"},
+      {Refuse(Call::kCreateTemporary), "YY", E::kQuestionStop, Talk({kExists, kCreateFile}, kStop),
        "1 0 0"},
-      {"replace refused, go on", Refuse(Call::kMove), "YN", E::kSucceeded,
-       Talk({kExists, kCreateFile}, kDone), "1 1 0"},
-      {"temporary file refused, stop", Refuse(Call::kCreateTemporary), "YY", E::kQuestionStop,
-       Talk({kExists, kCreateFile}, kStop), "1 0 0"},
-      {"abort at a frame of f.txt",
-       [](MemoryJob& j) {
-         // Bytes bar positions: two for the first entry, f.txt's start, then one per frame.
+      // Abort at a frame of f.txt: bytes bar positions are two for the first entry, f.txt's
+      // start, then one per frame.
+      {[](MemoryJob& j) {
          j.dialog.onPosition = [&j, calls = 0](ControlId bar, uint64_t) mutable {
            if (bar == kProgressBytes && ++calls == 5) j.abort = true;
          };
        },
        "Y", E::kAborted, Talk({kExists}, kStop), "1 0 0"},
-      {"a file where a folder goes: asked at each level", folderIsFile, "NNNY", E::kSucceeded,
-       Talk({kFolder, kSubFolder, kFirstFile, kExists}, kDone), "1 1 0", true},
-      {"a file where a folder goes: stop", folderIsFile, "Y", E::kQuestionStop,
-       Talk({kFolder}, kStop), "0 0 0"},
-      {"unsafe name skipped", First(u"..\\first.txt"), "NY", E::kSucceeded,
-       Talk({kUnsafe, kExists}, kDone), "1 0 1", true},
-      {"unsafe name: stop", First(u"..\\first.txt"), "Y", E::kQuestionStop, Talk({kUnsafe}, kStop),
-       "0 0 0"},
+      // A file where a folder goes: asked at each level.
+      {folderIsFile, "NNNY", E::kSucceeded, Talk({kFolder, kSubFolder, kFirstFile, kExists}, kDone),
+       "1 1 0", true},
+      {folderIsFile, "Y", E::kQuestionStop, Talk({kFolder}, kStop), "0 0 0"},
+      {First(u"..\\first.txt"), "NY", E::kSucceeded, Talk({kUnsafe, kExists}, kDone), "1 0 1",
+       true},
+      {First(u"..\\first.txt"), "Y", E::kQuestionStop, Talk({kUnsafe}, kStop), "0 0 0"},
   };
   for (const JobTuning tuning : {JobTuning{0, false}, JobTuning{1, false}, JobTuning{2, true}}) {
     for (const JobCase& c : cases) {
-      SCOPED_TRACE(std::string(c.what) + ", threads " + std::to_string(tuning.decoderThreads));
+      SCOPED_TRACE("case " + std::to_string(&c - cases) + ", threads " +
+                   std::to_string(tuning.decoderThreads));
       MemoryJob job;
       job.dialog.password = u"pw";
       job.dialog.selection = {0, 1};

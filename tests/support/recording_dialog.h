@@ -31,7 +31,6 @@ class RecordingDialog : public ExtractionDialog {
     if (onPosition) onPosition(bar, position);
   }
   MessageAnswer ShowMessage(const Message& message) override {
-    messages.push_back(message);
     // The file system's reason, where the message carries one, follows in brackets.
     calls.push_back("message " + ToUtf8(message.caption) + " " + std::to_string(message.flags) +
                     " " + ToUtf8(message.text) +
@@ -62,7 +61,6 @@ class RecordingDialog : public ExtractionDialog {
   std::deque<MessageAnswer> answers;
   std::function<void(ControlId, uint64_t)> onPosition;
   std::vector<std::string> calls;
-  std::vector<Message> messages;
   bool unexpectedQuestion = false;
 };
 

@@ -2,9 +2,7 @@
 #include "support/test_archives.h"
 
 #include <algorithm>
-#include <cstring>
 #include <optional>
-#include <stdexcept>
 
 #include "archive/open_archive.h"
 #include "base/little_endian.h"
@@ -87,7 +85,7 @@ CraftedOptions EncryptedOptions(std::u16string password, std::u16string title) {
 namespace {
 
 // One entry's frames of `frameContent` bytes each (the last may be shorter; without a size, as
-// much as fits a ChunkBuffer), with the trailing bytes behind each stream.
+// much as fits a ChunkBuffer).
 EntryRecord CraftEntry(const PackEntry& entry, const CraftedOptions& options, FrameWriter& frames,
                        ArchiveOutput& out) {
   const std::vector<uint8_t>& content = entry.bytes;
@@ -96,18 +94,8 @@ EntryRecord CraftEntry(const PackEntry& entry, const CraftedOptions& options, Fr
   record.unpackedSize = content.size();
   record.nameLength = static_cast<uint32_t>(entry.name.size());
   for (size_t at = 0; at < content.size();) {
-    auto take = static_cast<uint32_t>(std::min(step, content.size() - at));
-    uint32_t length = 0;
-    // Content that does not shrink is taken in halves until its frame fits.
-    for (;; take /= 2) {
-      if (take == 0) throw std::logic_error("a crafted frame does not fit a ChunkBuffer");
-      length = frames.Compress(content.data() + at, take) + options.trailingBytes;
-      const bool final = at + take == content.size();
-      if (length <= frames.capacity() && frames.StoredLength(length, final) <= kChunkBufferSize) {
-        break;
-      }
-    }
-    std::memset(frames.payload() + length - options.trailingBytes, 0, options.trailingBytes);
+    const auto take = static_cast<uint32_t>(std::min(step, content.size() - at));
+    const uint32_t length = frames.Compress(content.data() + at, take);
     record.packedSize += frames.Emit(length, at + take == content.size(), out);
     record.entrySum =
         ChunkSumUpdate(record.entrySum, content.data() + at, static_cast<int32_t>(take));
@@ -137,7 +125,7 @@ void Craft(const std::vector<PackEntry>& entries, const CraftedOptions& options,
   header.compressionLevel = options.compressionLevel;
   header.commentLength = static_cast<uint32_t>(options.comment.size());
   header.titleLength = static_cast<uint32_t>(options.title.size());
-  header.notEncrypted = options.notEncrypted.value_or(options.encrypted ? 0 : 1);
+  header.notEncrypted = options.encrypted ? 0 : 1;
 
   uint64_t headerAt = out.position();
   if (options.headerFirst) WriteHeaderBlock(out, header, options.comment, options.title);
@@ -158,9 +146,7 @@ std::vector<uint8_t> WriteArchiveToMemory(const std::vector<PackEntry>& entries,
                                           const std::vector<uint8_t>& prefix) {
   std::vector<uint8_t> bytes(prefix);
   MemoryWritableFile file(bytes);
-  const bool crafted = options.headerFirst || options.frameContent != 0 ||
-                       options.trailingBytes != 0 || options.notEncrypted.has_value();
-  if (crafted) {
+  if (options.headerFirst || options.frameContent != 0) {
     ArchiveOutput out(file, bytes.size());
     Craft(entries, options, out);
   } else {
@@ -182,41 +168,37 @@ void OpenFromMemory(const std::vector<uint8_t>& archive, ArchiveSession& session
 
 namespace {
 
-uint64_t HeaderAt(const std::vector<uint8_t>& a) {
-  return a.size() - ParseTrailer(&a[a.size() - kTrailerSize]).headerDistance;
+// Parses the record at `at`, edits it and writes it back in place.
+template <typename Fields, typename Parse, typename Serialize>
+void Rewrite(std::vector<uint8_t>& archive, uint64_t at, Parse parse, Serialize serialize,
+             const std::function<void(Fields&)>& edit) {
+  Fields fields = parse(&archive[at]);
+  edit(fields);
+  const auto bytes = serialize(fields);
+  std::copy(bytes.begin(), bytes.end(), archive.begin() + static_cast<ptrdiff_t>(at));
 }
 
-uint64_t RecordAt(const std::vector<uint8_t>& a, uint32_t index) {
-  uint64_t at = a.size() - ParseTrailer(&a[a.size() - kTrailerSize]).directoryDistance;
-  for (; index > 0; --index)
-    at += kEntryRecordSize + 2 * uint64_t{ParseEntryRecord(&a[at]).nameLength};
-  return at;
+uint64_t PositionFromTrailer(const std::vector<uint8_t>& a, bool header) {
+  const ArchiveTrailer trailer = ParseTrailer(&a[a.size() - kTrailerSize]);
+  return a.size() - (header ? trailer.headerDistance : trailer.directoryDistance);
 }
 
 }  // namespace
 
 void EditTrailer(std::vector<uint8_t>& archive, const std::function<void(ArchiveTrailer&)>& edit) {
-  ArchiveTrailer trailer = ParseTrailer(&archive[archive.size() - kTrailerSize]);
-  edit(trailer);
-  const auto bytes = SerializeTrailer(trailer);
-  std::copy(bytes.begin(), bytes.end(), archive.end() - kTrailerSize);
+  Rewrite(archive, archive.size() - kTrailerSize, ParseTrailer, SerializeTrailer, edit);
 }
 
 void EditHeader(std::vector<uint8_t>& archive, const std::function<void(ArchiveHeader&)>& edit) {
-  const uint64_t at = HeaderAt(archive);
-  ArchiveHeader header = ParseHeader(&archive[at]);
-  edit(header);
-  const auto bytes = SerializeHeader(header);
-  std::copy(bytes.begin(), bytes.end(), archive.begin() + static_cast<ptrdiff_t>(at));
+  Rewrite(archive, PositionFromTrailer(archive, true), ParseHeader, SerializeHeader, edit);
 }
 
 void EditRecord(std::vector<uint8_t>& archive, uint32_t index,
                 const std::function<void(EntryRecord&)>& edit) {
-  const uint64_t at = RecordAt(archive, index);
-  EntryRecord record = ParseEntryRecord(&archive[at]);
-  edit(record);
-  const auto bytes = SerializeEntryRecord(record);
-  std::copy(bytes.begin(), bytes.end(), archive.begin() + static_cast<ptrdiff_t>(at));
+  uint64_t at = PositionFromTrailer(archive, false);
+  for (; index > 0; --index)
+    at += kEntryRecordSize + 2 * uint64_t{ParseEntryRecord(&archive[at]).nameLength};
+  Rewrite(archive, at, ParseEntryRecord, SerializeEntryRecord, edit);
 }
 
 std::vector<uint8_t> DecodeEntry(ArchiveSession& session, uint32_t index,

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,10 +32,8 @@ struct CraftedOptions : PackOptions {
   // Implicit: the writer's own options are crafted options of no particular shape.
   CraftedOptions(PackOptions options = {}) : PackOptions(std::move(options)) {}
 
-  bool headerFirst = false;             // the header block in front of the data area
-  uint32_t frameContent = 0;            // content bytes per frame; 0: as the writer chooses
-  uint32_t trailingBytes = 0;           // zero bytes behind each zlib stream, inside the payload
-  std::optional<uint8_t> notEncrypted;  // the header's field as stored, whatever `encrypted` says
+  bool headerFirst = false;   // the header block in front of the data area
+  uint32_t frameContent = 0;  // content bytes per frame, which must fit; 0: as the writer chooses
 };
 
 CraftedOptions PlainOptions(std::u16string title = u"Тест");

@@ -4,9 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
-#include <functional>
-
 #include "base/control_ids.h"
 #include "base/utf.h"
 #include "support/memory_file_system.h"
@@ -35,7 +32,7 @@ class CommandRecorder : public CommandView {
   }
 
   int selected = 2;
-  std::u16string destination = u"C:\\Вывод\\";
+  std::u16string destination;
   bool threadStarts = true;
   MessageAnswer answer = kIdOk;
   std::vector<std::string> calls;
@@ -44,89 +41,58 @@ class CommandRecorder : public CommandView {
   const ExtractionShare& share_;
 };
 
+// A command ('e'xtract, 'a'bort, 'c'lose) on a dialog in the given state; `after` holds the
+// shared values: busy, abort, folder.
 struct CommandCase {
-  const char* what;
-  std::function<void(CommandRecorder&, ExtractionShare&)> setup;
-  std::function<void(CommandRecorder&, ExtractionShare&)> command;
+  char command;
+  std::u16string destination;
+  int selected;
+  bool threadStarts;
+  MessageAnswer answer;
+  bool busy;
   std::vector<std::string> calls;
-  std::string after;  // the shared values: busy, abort, folder
+  std::string after;
 };
 
 TEST(DialogCommands, DecideFromTheDialogsState) {
   testing::MemoryFileSystem files(NameRules::kWindows);
   files.AddDirectory(u"C:\\Вывод");
   files.AddFile(u"C:\\файл.txt", {});
-  const auto extract = [&](CommandRecorder& view, ExtractionShare& share) {
-    ExtractCommand(view, files, share);
-  };
-  const auto abort = [](CommandRecorder& view, ExtractionShare& share) {
-    AbortCommand(view, share);
-  };
-  const auto close = [](CommandRecorder& view, ExtractionShare& share) {
-    view.calls.push_back(CloseCommand(view, share) ? "may close" : "stays");
-  };
-  const auto none = [](CommandRecorder&, ExtractionShare&) {};
   const std::string kInvalid = "Недопустимая директория для распаковки файлов. | Ошибка! | 0";
+  const std::string kAbort = "Прервать процесс распаковки? | Подтверждение | 36";
+  const std::string kStart = "start into C:\\Вывод\\", kRoot = "start into C:\\";
+  const std::string kNothing = "Выберите файлы для распаковки. | Ошибка! | 0";
+  const std::string kThread = "Ошибка создания потока распаковки. | Ошибка! | 0";
+  const std::string kBusy = "Сначала завершите распаковку. | Ошибка | 48";
   const CommandCase cases[] = {
-      {"extract", none, extract, {"busy", "start into C:\\Вывод\\"}, "0 0 C:\\Вывод\\"},
-      {"extract to a drive's root",
-       [](auto& v, auto&) { v.destination = u"C:\\"; },
-       extract,
-       {"busy", "start into C:\\"},
-       "0 0 C:\\"},
-      {"extract, separator added",
-       [](auto& v, auto&) { v.destination = u"C:\\Вывод"; },
-       extract,
-       {"busy", "start into C:\\Вывод\\"},
-       "0 0 C:\\Вывод\\"},
-      {"nothing selected",
-       [](auto& v, auto&) { v.selected = 0; },
-       extract,
-       {"Выберите файлы для распаковки. | Ошибка! | 0"},
-       "0 1 (earlier)"},
-      {"missing folder",
-       [](auto& v, auto&) { v.destination = u"C:\\Удалена\\"; },
-       extract,
-       {kInvalid},
-       "0 1 C:\\Удалена\\"},
-      {"a file, not a folder",
-       [](auto& v, auto&) { v.destination = u"C:\\файл.txt"; },
-       extract,
-       {kInvalid},
-       "0 1 C:\\файл.txt\\"},
-      {"empty field", [](auto& v, auto&) { v.destination = u""; }, extract, {kInvalid}, "0 1 "},
+      {'e', u"C:\\Вывод\\", 2, true, kIdOk, false, {"busy", kStart}, "0 0 C:\\Вывод\\"},
+      {'e', u"C:\\", 2, true, kIdOk, false, {"busy", kRoot}, "0 0 C:\\"},
+      {'e', u"C:\\Вывод", 2, true, kIdOk, false, {"busy", kStart}, "0 0 C:\\Вывод\\"},
+      {'e', u"C:\\Вывод", 0, true, kIdOk, false, {kNothing}, "0 1 (earlier)"},
+      {'e', u"C:\\Удалена\\", 2, true, kIdOk, false, {kInvalid}, "0 1 C:\\Удалена\\"},
+      {'e', u"C:\\файл.txt", 2, true, kIdOk, false, {kInvalid}, "0 1 C:\\файл.txt\\"},
+      {'e', u"", 2, true, kIdOk, false, {kInvalid}, "0 1 "},
       // Nothing would end the busy state but the command itself.
-      {"thread not started",
-       [](auto& v, auto&) { v.threadStarts = false; },
-       extract,
-       {"busy", "start into C:\\Вывод\\", "Ошибка создания потока распаковки. | Ошибка! | 0",
-        "idle"},
-       "0 0 C:\\Вывод\\"},
-      {"abort: yes",
-       [](auto& v, auto& s) { v.answer = kIdYes, s.abortRequested = false; },
-       abort,
-       {"Прервать процесс распаковки? | Подтверждение | 36"},
-       "0 1 (earlier)"},
-      {"abort: no",
-       [](auto& v, auto& s) { v.answer = kIdNo, s.abortRequested = false; },
-       abort,
-       {"Прервать процесс распаковки? | Подтверждение | 36"},
-       "0 0 (earlier)"},
-      {"close while idle", none, close, {"may close"}, "0 1 (earlier)"},
-      {"close while busy",
-       [](auto&, auto& s) { s.extractionBusy = true; },
-       close,
-       {"Сначала завершите распаковку. | Ошибка | 48", "stays"},
-       "1 1 (earlier)"},
+      {'e', u"C:\\", 2, false, kIdOk, false, {"busy", kRoot, kThread, "idle"}, "0 0 C:\\"},
+      {'a', u"", 2, true, kIdYes, false, {kAbort}, "0 1 (earlier)"},
+      {'a', u"", 2, true, kIdNo, false, {kAbort}, "0 0 (earlier)"},
+      {'c', u"", 2, true, kIdOk, false, {"may close"}, "0 1 (earlier)"},
+      {'c', u"", 2, true, kIdOk, true, {kBusy, "stays"}, "1 1 (earlier)"},
   };
   for (const CommandCase& c : cases) {
-    SCOPED_TRACE(c.what);
+    SCOPED_TRACE(c.after);
     ExtractionShare share;
-    share.abortRequested = true;  // left over from an earlier job
+    share.abortRequested = c.command != 'a';  // left over from an earlier job
     share.destinationFolder = u"(earlier)";
+    share.extractionBusy = c.busy;
     CommandRecorder view(share);
-    c.setup(view, share);
-    c.command(view, share);
+    view.destination = c.destination;
+    view.selected = c.selected;
+    view.threadStarts = c.threadStarts;
+    view.answer = c.answer;
+    if (c.command == 'e') ExtractCommand(view, files, share);
+    if (c.command == 'a') AbortCommand(view, share);
+    if (c.command == 'c') view.calls.push_back(CloseCommand(view, share) ? "may close" : "stays");
     EXPECT_EQ(view.calls, c.calls);
     EXPECT_EQ(std::to_string(share.extractionBusy) + " " + std::to_string(share.abortRequested) +
                   " " + ToUtf8(share.destinationFolder),
@@ -135,42 +101,26 @@ TEST(DialogCommands, DecideFromTheDialogsState) {
 }
 
 TEST(DialogCommands, OnlyAClickOnOneOfTheFourButtonsActs) {
-  // The command word: notification code in the high half, control ID in the low half.
-  const std::pair<uint32_t, DialogCommand> cases[] = {
-      {1005, DialogCommand::kBrowse},
-      {1006, DialogCommand::kExtract},
-      {1008, DialogCommand::kAbort},
-      {1013, DialogCommand::kSelectAll},
-      {1, DialogCommand::kNone},               // IDOK: Enter
-      {2, DialogCommand::kNone},               // IDCANCEL: Esc
-      {1007, DialogCommand::kNone},            // the password field
-      {6 << 16 | 1006, DialogCommand::kNone},  // BN_SETFOCUS
-      {1 << 16 | 1011, DialogCommand::kNone},  // LBN_SELCHANGE
-  };
-  for (const auto& [command, expected] : cases) {
-    EXPECT_EQ(CommandFor(command), expected) << command;
-  }
+  // The command word: notification code in the high half, control ID in the low half. Not acting:
+  // IDOK (Enter), IDCANCEL (Esc), the password field, BN_SETFOCUS, LBN_SELCHANGE.
+  const std::pair<uint32_t, DialogCommand> cases[] = {{1005, DialogCommand::kBrowse},
+                                                      {1006, DialogCommand::kExtract},
+                                                      {1008, DialogCommand::kAbort},
+                                                      {1013, DialogCommand::kSelectAll},
+                                                      {1, DialogCommand::kNone},
+                                                      {2, DialogCommand::kNone},
+                                                      {1007, DialogCommand::kNone},
+                                                      {6 << 16 | 1006, DialogCommand::kNone},
+                                                      {1 << 16 | 1011, DialogCommand::kNone}};
+  for (const auto& [command, expected] : cases) EXPECT_EQ(CommandFor(command), expected) << command;
 }
 
 TEST(DialogCommands, FolderTexts) {
-  const std::pair<std::u16string, std::u16string> separated[] = {
-      {u"", u""},
-      {u"C:\\", u"C:\\"},
-      {u"C:\\Data", u"C:\\Data\\"},
-      {u"C:\\Data\\", u"C:\\Data\\"},
-      {u"\\\\сервер\\общая", u"\\\\сервер\\общая\\"},
-  };
-  for (const auto& [folder, expected] : separated) {
-    EXPECT_EQ(WithFinalSeparator(folder), expected) << ToUtf8(folder);
-  }
-  const std::pair<std::u16string, std::u16string> folders[] = {
-      {u"C:\\Программы\\unpacker.exe", u"C:\\Программы"},
-      {u"C:\\unpacker.exe", u"C:"},
-      {u"unpacker.exe", u""},
-  };
-  for (const auto& [path, expected] : folders) {
-    EXPECT_EQ(FolderOf(path), expected) << ToUtf8(path);
-  }
+  EXPECT_EQ(WithFinalSeparator(u"\\\\сервер\\общая"), u"\\\\сервер\\общая\\");
+  EXPECT_EQ(WithFinalSeparator(u"C:\\Data\\"), u"C:\\Data\\");
+  EXPECT_EQ(FolderOf(u"C:\\Программы\\unpacker.exe"), u"C:\\Программы");
+  EXPECT_EQ(FolderOf(u"C:\\unpacker.exe"), u"C:");
+  EXPECT_EQ(FolderOf(u"unpacker.exe"), u"");
   EXPECT_EQ(ArchiveFilterList(),
             u"Архивные файлы (*.ozr)\0*.ozr\0Самораспаковывающиеся архивы (*.exe)\0*.exe\0"
             u"Все файлы (*.*)\0*.*\0\0"s);
