@@ -13,31 +13,28 @@ class FakeConsole : public cli::Console {
   void Write(cli::Stream stream, std::u16string_view text) override {
     (stream == cli::Stream::kOutput ? out : err).append(text);
   }
-  bool IsTerminal(cli::Stream stream) override {
-    return stream == cli::Stream::kInput ? inputTerminal : errorTerminal;
-  }
+  bool IsTerminal(cli::Stream) override { return false; }
   bool ReadLine(std::u16string& line) override {
-    if (input.empty()) return false;
-    line = input.front();
-    input.pop_front();
+    if (!Next(line)) return false;
     err += u"<" + line + u">\n";  // what the user typed, as a terminal would echo it
     return true;
   }
   bool ReadSecret(std::u16string_view prompt, std::u16string& line) override {
-    ++secretReads;
     err.append(prompt);
-    if (input.empty()) return false;
-    line = input.front();
-    input.pop_front();
-    return true;
+    return Next(line);
   }
 
   std::u16string out;
   std::u16string err;
   std::deque<std::u16string> input;
-  bool inputTerminal = false;
-  bool errorTerminal = false;
-  int secretReads = 0;
+
+ private:
+  bool Next(std::u16string& line) {
+    if (input.empty()) return false;
+    line = input.front();
+    input.pop_front();
+    return true;
+  }
 };
 
 }  // namespace ozr::testing

@@ -1,217 +1,115 @@
-// The job's dialog on a terminal: password, questions, messages and the bar, as a user sees them.
+// The job's dialog on a terminal: typed answers, questions, the password prompt and the bar.
 #include "cli/terminal_dialog.h"
 
 #include <gtest/gtest.h>
 
-#include "base/texts.h"
 #include "base/utf.h"
-#include "cli/cli_texts.h"
+#include "cli/progress_line.h"
 #include "fake_console.h"
 
 namespace ozr::cli {
 namespace {
 
-using testing::FakeConsole;
-
-std::atomic<bool> notInterrupted{false};
-
-TEST(TerminalDialog, PasswordComesFromTheCommandLineOrASilentPrompt) {
-  struct Case {
-    const char* name;
-    bool encrypted;
-    std::optional<std::u16string> given;
-    bool canPrompt;
-    std::deque<std::u16string> typed;
-    std::u16string password;
-    int prompts;
-    std::u16string err;
-  };
-  const std::u16string tooLong(17, u'ж');
-  const std::u16string prompt = text::kPasswordPrompt;
-  const std::vector<Case> cases = {
-      {"plain archive", false, std::nullopt, true, {u"x"}, u"", 0, u""},
-      {"given", true, u"дано", true, {u"x"}, u"дано", 0, u""},
-      {"given empty", true, u"", true, {u"x"}, u"", 0, u""},
-      {"no terminal", true, std::nullopt, false, {u"x"}, u"", 0, u""},
-      {"typed", true, std::nullopt, true, {u"секрет"}, u"секрет", 1, prompt},
-      {"too long, then right",
-       true,
-       std::nullopt,
-       true,
-       {tooLong, u"ok"},
-       u"ok",
-       2,
-       prompt + ozr::text::kPackPasswordTooLong + u"\n" + prompt},
-      {"input ended", true, std::nullopt, true, {}, u"", 1, prompt},
-  };
-  for (const Case& c : cases) {
-    FakeConsole console;
-    console.input = c.typed;
-    DialogSettings settings;
-    settings.encrypted = c.encrypted;
-    settings.password = c.given;
-    settings.canPrompt = c.canPrompt;
-    TerminalDialog dialog(console, {}, settings, notInterrupted);
-    EXPECT_EQ(dialog.ReadPassword(), c.password) << c.name;
-    EXPECT_EQ(console.secretReads, c.prompts) << c.name;
-    EXPECT_EQ(console.err, c.err) << c.name;
-  }
+TEST(ParseAnswer, RussianAndEnglishInAnyCase) {
+  const std::optional<MessageAnswer> y = kIdYes, n = kIdNo, none;
+  const std::vector<std::pair<std::u16string, std::optional<MessageAnswer>>> cases = {
+      {u"д", y},     {u"Да", y},      {u" ДА ", y}, {u"y", y},        {u"YES", y},
+      {u"н", n},     {u"НЕТ", n},     {u"\tn", n},  {u"No", n},       {u"", none},
+      {u"  ", none}, {u"yess", none}, {u"l", none}, {u"да нет", none}};
+  for (const auto& [typed, answer] : cases) EXPECT_EQ(ParseAnswer(typed), answer) << ToUtf8(typed);
 }
 
-TEST(TerminalDialog, QuestionsAreAnsweredByPolicyOrByTheUser) {
-  const Message exists{MessageCode::kFileExists, ozr::text::kCaptionError,
-                       kMbYesNo | kMbIconQuestion, u"./a.txt"};
-  const std::u16string existsShown = u"Файл ./a.txt уже существует.\nПерезаписать?";
-  const Message noFile{MessageCode::kCreateFileFailed, ozr::text::kCaptionError,
-                       kMbYesNo | kMbIconError, u"./b"};
-  const std::u16string noFileShown = u"Не удалось создать файл ./b.\nПрервать распаковку?";
-  const Message unsafe{MessageCode::kUnsafeEntryName, ozr::text::kCaptionError,
-                       kMbYesNo | kMbIconError, u"..\\c"};
-  const std::u16string unsafeShown =
-      u"Недопустимое имя файла в архиве: ..\\c.\nПрервать распаковку?";
-  const std::u16string ask = text::kAnswerPrompt;
-  struct Case {
-    const char* name;
-    Message question;
-    OverwriteMode overwrite;
-    bool canAsk;
-    bool interrupted;
-    std::deque<std::u16string> typed;
-    MessageAnswer answer;
-    std::u16string err;
-  };
-  const std::vector<Case> cases = {
-      {"keep", exists, OverwriteMode::kNo, false, false, {}, kIdNo, existsShown + u" нет\n"},
-      {"replace silently", exists, OverwriteMode::kYes, false, false, {}, kIdYes, u""},
-      {"stop without terminal",
-       noFile,
-       OverwriteMode::kYes,
-       false,
-       false,
-       {},
-       kIdYes,
-       noFileShown + u" да\n"},
-      {"unsafe skipped",
-       unsafe,
-       OverwriteMode::kNo,
-       false,
-       false,
-       {},
-       kIdNo,
-       unsafeShown + u" нет\n"},
-      {"asked until understood",
-       exists,
-       OverwriteMode::kAsk,
-       true,
-       false,
-       {u"может", u"Д"},
-       kIdYes,
-       existsShown + ask + u"<может>\n" + existsShown + ask + u"<Д>\n"},
-      {"stop asked",
-       noFile,
-       OverwriteMode::kYes,
-       true,
-       false,
-       {u"н"},
-       kIdNo,
-       noFileShown + ask + u"<н>\n"},
-      {"input ended",
-       noFile,
-       OverwriteMode::kAsk,
-       true,
-       false,
-       {},
-       kIdYes,
-       noFileShown + ask + u"\nда\n"},
-      {"after Ctrl+C nobody is asked",
-       exists,
-       OverwriteMode::kAsk,
-       true,
-       true,
-       {u"д"},
-       kIdNo,
-       existsShown + u" нет\n"},
-  };
-  for (const Case& c : cases) {
-    FakeConsole console;
-    console.input = c.typed;
-    DialogSettings settings;
-    settings.overwrite = c.overwrite;
-    settings.canAsk = c.canAsk;
-    const std::atomic<bool> interrupted{c.interrupted};
-    TerminalDialog dialog(console, {}, settings, interrupted);
-    EXPECT_EQ(dialog.ShowMessage(c.question), c.answer) << c.name;
-    EXPECT_EQ(console.err, c.err) << c.name;
-    EXPECT_EQ(console.out, u"") << c.name;
-  }
-}
-
-TEST(TerminalDialog, SuccessGoesToStdoutAndEverythingElseToStderr) {
-  struct Case {
-    const char* name;
-    Message message;
-    bool quiet;
-    std::u16string successText;
-    bool interrupted;
-    std::u16string out;
-    std::u16string err;
-  };
-  const Message success{MessageCode::kExtractionSucceeded, ozr::text::kCaptionSuccess,
-                        kMbIconInformation};
-  const Message frameFailure{MessageCode::kFrameSumMismatch, ozr::text::kCaptionErrorBang,
-                             kMbIconError};
-  const Message noPassword{MessageCode::kEnterPassword, ozr::text::kCaptionError, kMbIconWarning};
-  const Message hostile{MessageCode::kUnsafeEntryName, u"", kMbOk, u"\x1b[2J"};
-  Message diskFull{MessageCode::kWriteFailed, ozr::text::kCaptionErrorBang, kMbIconError};
-  diskFull.detail = u"No space left on device";
-  const std::vector<Case> cases = {
-      {"success", success, false, u"", false, u"Выбранные файлы успешно распакованы.\n", u""},
-      {"quiet", success, true, u"", false, u"", u""},
-      {"test", success, false, text::kTestSucceeded, false, u"Все файлы архива исправны.\n", u""},
-      {"frame failure, quiet", frameFailure, true, u"", false, u"",
-       u"Введен неверный пароль (контрольные суммы не совпали).\n"},
-      {"no password", noPassword, false, u"", false, u"", u"Введите пароль.\n"},
-      {"prompt left with Ctrl+C", noPassword, false, u"", true, u"", u""},
-      {"hostile name", hostile, false, u"", false, u"",
-       u"Недопустимое имя файла в архиве: \uFFFD[2J.\nПрервать распаковку?\n"},
-      {"the system's reason", diskFull, false, u"", false, u"",
-       u"Ошибка записи в файл.\n(No space left on device)\n"},
-  };
-  for (const Case& c : cases) {
-    FakeConsole console;
-    DialogSettings settings;
-    settings.quiet = c.quiet;
-    settings.successText = c.successText;
-    const std::atomic<bool> interrupted{c.interrupted};
-    TerminalDialog dialog(console, {}, settings, interrupted);
-    EXPECT_EQ(dialog.ShowMessage(c.message), kIdOk) << c.name;
-    EXPECT_EQ(console.out, c.out) << c.name;
-    EXPECT_EQ(console.err, c.err) << c.name;
-  }
-}
-
-TEST(TerminalDialog, BarFollowsBothProgressBarsAndMakesWayForMessages) {
-  FakeConsole console;
+// A dialog at a terminal with the given settings, the user typing `typed`, after Ctrl+C when
+// `interrupted`; it shows `message` (with "x" at its "%s"), or reads the password when there is
+// none. Returns the answer (да, нет, ok) or the password, then all written to stderr.
+std::u16string Dialog(std::optional<MessageCode> message, OverwriteMode overwrite, bool encrypted,
+                      std::optional<std::u16string> given, std::deque<std::u16string> typed,
+                      bool interrupted = false) {
+  testing::FakeConsole console;
+  console.input = std::move(typed);
   DialogSettings settings;
-  settings.progress = true;
-  TerminalDialog dialog(console, {4, 7}, settings, notInterrupted);
-  EXPECT_EQ(dialog.SelectedIndices(), (std::vector<int32_t>{4, 7}));
-  dialog.SetProgressRange(kProgressEntries, 2);  // nothing drawn before the first entry starts
-  dialog.SetProgressPosition(kProgressEntries, 0);
-  dialog.SetProgressRange(kProgressBytes, 1);
-  dialog.SetProgressPosition(kProgressEntries, 1);
-  dialog.SetProgressRange(kProgressBytes, 4);
-  dialog.SetProgressPosition(kProgressBytes, 2);
-  dialog.ShowMessage({MessageCode::kWriteFailed, ozr::text::kCaptionErrorBang, kMbIconError});
-  dialog.ResetProgress();
-  dialog.SetBusy(false);
+  settings.overwrite = overwrite;
+  settings.canAsk = settings.canPrompt = !given || *given != u"-";  // "-": no terminal
+  settings.encrypted = encrypted;
+  if (given && *given != u"-") settings.password = given;
+  const std::atomic<bool> stopped{interrupted};
+  TerminalDialog dialog(console, {}, settings, stopped);
+  std::u16string result = message ? u"ok" : dialog.ReadPassword();
+  if (message) {
+    const unsigned buttons = message == MessageCode::kEnterPassword ? kMbIconWarning : kMbYesNo;
+    const MessageAnswer answer = dialog.ShowMessage(Message(*message, u"", buttons, u"x"));
+    if (answer != kIdOk) result = answer == kIdYes ? u"да" : u"нет";
+  }
+  EXPECT_EQ(console.out, u"");
+  return result + u"|" + console.err;
+}
 
-  const std::u16string bar1 = u"[1/2] [" + std::u16string(30, u'.') + u"]   0%";
-  const std::u16string bar2 =
-      u"[1/2] [" + std::u16string(15, u'#') + std::u16string(15, u'.') + u"]  50%";
-  std::u16string wipe(u"\r");
-  wipe.append(bar2.size(), u' ').append(u"\r");
-  EXPECT_EQ(console.err, u"\r" + bar1 + u"\r" + bar2 + wipe + u"Ошибка записи в файл.\n");
+TEST(TerminalDialog, QuestionsMessagesAndPassword) {
+  using C = MessageCode;
+  const OverwriteMode ask = OverwriteMode::kAsk, no = OverwriteMode::kNo, yes = OverwriteMode::kYes;
+  const std::u16string exists = u"Файл x уже существует.\nПерезаписать?";
+  const std::u16string stop = u"\nПрервать распаковку?";
+  const std::u16string j16(16, u'ж');
+  const std::nullopt_t none = std::nullopt;
+  const std::vector<std::pair<std::u16string, std::u16string>> cases = {
+      {Dialog(C::kFileExists, ask, false, none, {u"может", u"Д"}),
+       u"да|" + exists + u" [д/н] <может>\n" + exists + u" [д/н] <Д>\n"},
+      {Dialog(C::kFileExists, no, false, none, {u"д"}), u"нет|" + exists + u" нет\n"},
+      {Dialog(C::kFileExists, yes, false, none, {u"н"}), u"да|"},
+      // Questions offering to stop are the user's, whatever --overwrite says.
+      {Dialog(C::kCreateFileFailed, yes, false, none, {u"н"}),
+       u"нет|Не удалось создать файл x." + stop + u" [д/н] <н>\n"},
+      {Dialog(C::kUnsafeEntryName, no, false, none, {u"y"}),
+       u"да|Недопустимое имя файла в архиве: x." + stop + u" [д/н] <y>\n"},
+      {Dialog(C::kCreateDirectoryFailed, no, false, none, {u"n"}),
+       u"нет|Не удалось создать директорию x." + stop + u" [д/н] <n>\n"},
+      {Dialog(C::kCreateFileFailed, ask, false, none, {}),  // the input ended
+       u"да|Не удалось создать файл x." + stop + u" [д/н] \nда\n"},
+      // After Ctrl+C, and without a terminal, an existing file is kept.
+      {Dialog(C::kFileExists, ask, false, none, {u"д"}, true), u"нет|" + exists + u" нет\n"},
+      {Dialog(C::kFileExists, ask, false, u"-", {u"д"}), u"нет|" + exists + u" нет\n"},
+      {Dialog(C::kEnterPassword, ask, false, none, {}), u"ok|Введите пароль.\n"},
+      {Dialog(C::kEnterPassword, ask, false, none, {}, true), u"ok|"},  // the prompt left by Ctrl+C
+      {Dialog(none, ask, false, none, {u"x"}), u"|"},                   // not encrypted
+      {Dialog(none, ask, true, u"дано", {u"x"}), u"дано|"},
+      {Dialog(none, ask, true, u"-", {u"x"}), u"|"},
+      {Dialog(none, ask, true, none, {j16}), j16 + u"|Пароль: "},
+      {Dialog(none, ask, true, none, {j16 + u"ж", u"ok"}),
+       u"ok|Пароль: Пароль длиннее 16 знаков.\nПароль: "},
+      {Dialog(none, ask, true, none, {}), u"|Пароль: "},
+  };
+  for (const auto& [got, expected] : cases) EXPECT_EQ(got, expected);
+}
+
+TEST(FormatProgress, CounterBarAndPercent) {
+  struct Case {
+    uint64_t entry, entries, position, range;
+    std::u16string line;
+  };
+  const std::vector<Case> cases = {
+      {1, 3, 0, 1, u"[1/3] [..............................]   0%"},
+      {2, 5, 1, 2, u"[2/5] [###############...............]  50%"},
+      {3, 3, 9, 7, u"[3/3] [##############################] 100%"},  // past the end: full
+      {1, 1, 5, 0, u"[1/1] [..............................]   0%"},  // an empty range
+      {0, 0, 1, 3, u"[##########....................]  33%"},
+      {12, 340, 299, 300, u"[12/340] [#############################.]  99%"},
+      // Byte counts far beyond what a percentage computed in integers could hold.
+      {0, 0, uint64_t{1} << 62, uint64_t{1} << 63, u"[###############...............]  50%"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FormatProgress(c.entry, c.entries, c.position, c.range), c.line) << ToUtf8(c.line);
+  }
+}
+
+TEST(ProgressLine, RedrawsOnlyChangesAndCoversLongerTexts) {
+  testing::FakeConsole console;
+  {
+    ProgressLine line(console, true);
+    for (const char16_t* text : {u"abcd", u"abcd", u"xy", u"", u"", u"z"}) {
+      *text ? line.Show(text) : line.Clear();
+    }
+  }  // destroyed with a text shown: wiped
+  EXPECT_EQ(console.err, u"\rabcd\rxy  \r  \r\rz\r \r");
 }
 
 }  // namespace

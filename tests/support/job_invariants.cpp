@@ -5,52 +5,27 @@
 
 #include "base/failure.h"
 #include "base/utf.h"
-#include "codec/chunk_sum.h"
-#include "codec/decode_chunk.h"
+#include "support/test_archives.h"
 
 namespace ozr::testing {
 
 FileTree TakeTree(const MemoryFileSystem& files) {
   FileTree tree;
   for (const auto& [path, node] : files.nodes()) {
-    if (node.directory) {
-      tree[path] = std::nullopt;
-    } else {
-      tree[path] = *node.bytes;
-    }
+    tree[path] = node.directory ? std::nullopt : std::optional(*node.bytes);
   }
   return tree;
 }
 
 namespace {
 
-// Whether `bytes` is the whole content of entry `index`, frame by frame, with the checksum chained
-// as the job chains it. Stops at the first difference, so a huge entry costs no more than `bytes`.
+// Whether `bytes` is the whole content of entry `index`, with the checksum the entry declares.
 bool IsWholeEntry(ArchiveSession& session, uint32_t index, const std::u16string& password,
                   const std::vector<uint8_t>& bytes) {
-  const CatalogEntry& entry = session.catalog.at(index);
   try {
-    std::optional<ArchiveKey> key;
-    if (session.header.encrypted()) key.emplace(DeriveArchiveKey(password));
-    session.file->Seek(session.DataAreaPosition() + entry.streamOffset);
-    ChunkBuffer input;
-    ChunkBuffer output;
-    uint64_t consumed = 0;
-    size_t offset = 0;
     uint32_t sum = 0;
-    while (consumed < entry.record.packedSize) {
-      const FrameLengths frame = DecodeChunk(*session.file, key ? &*key : nullptr,
-                                             entry.record.packedSize, consumed, input, output);
-      if (bytes.size() - offset < frame.inflatedLength ||
-          !std::equal(output.data(), output.data() + frame.inflatedLength,
-                      bytes.begin() + static_cast<long>(offset))) {
-        return false;
-      }
-      sum = ChunkSumUpdate(sum, output.data(), static_cast<int32_t>(frame.inflatedLength));
-      offset += frame.inflatedLength;
-      consumed += frame.storedLength + kFrameOverhead;
-    }
-    return offset == bytes.size() && sum == entry.record.entrySum;
+    return DecodeEntry(session, index, password, &sum) == bytes &&
+           sum == session.catalog.at(index).record.entrySum;
   } catch (const Failure&) {
     return false;
   }
@@ -77,13 +52,12 @@ std::string CheckAfterJob(const MemoryFileSystem& files, const FileTree& before,
     if (old != before.end() && old->second == content) continue;
     if (!files.IsInside(path, destination)) return "changed outside the folder: " + ToUtf8(path);
     if (!content) continue;  // a folder made for an entry
-    const std::vector<uint8_t>& bytes = *content;
-    const auto candidates = entriesByPath.find(path);
-    const bool whole =
-        candidates != entriesByPath.end() &&
-        std::any_of(candidates->second.begin(), candidates->second.end(),
-                    [&](uint32_t index) { return IsWholeEntry(session, index, password, bytes); });
-    if (!whole) return "a file that is no whole entry: " + ToUtf8(path);
+    const auto& candidates = entriesByPath[path];
+    if (std::none_of(candidates.begin(), candidates.end(), [&](uint32_t index) {
+          return IsWholeEntry(session, index, password, *content);
+        })) {
+      return "a file that is no whole entry: " + ToUtf8(path);
+    }
   }
   for (const auto& [path, content] : before) {
     if (after.count(path) == 0) return "a file or folder disappeared: " + ToUtf8(path);

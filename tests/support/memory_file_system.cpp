@@ -2,9 +2,7 @@
 #include "support/memory_file_system.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
-#include <string_view>
 
 #include "support/memory_files.h"
 
@@ -12,57 +10,33 @@ namespace ozr::testing {
 
 namespace {
 
-char16_t UpperAscii(char16_t c) { return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c; }
-
-std::u16string Upper(std::u16string_view s) {
-  std::u16string out(s);
-  std::transform(out.begin(), out.end(), out.begin(), UpperAscii);
-  return out;
-}
-
-// Names Windows opens as devices in every folder, with or without an extension.
-bool IsWindowsDevice(std::u16string_view level) {
-  std::u16string base = Upper(level.substr(0, level.find(u'.')));
-  while (!base.empty() && base.back() == u' ') base.pop_back();
-  static const std::array<std::u16string_view, 6> kNames = {u"CON", u"PRN",    u"AUX",
-                                                            u"NUL", u"CONIN$", u"CONOUT$"};
-  if (std::find(kNames.begin(), kNames.end(), base) != kNames.end()) return true;
-  if (base.size() != 4 || (base.compare(0, 3, u"COM") != 0 && base.compare(0, 3, u"LPT") != 0)) {
-    return false;
-  }
-  const char16_t digit = base[3];
-  return (digit >= u'1' && digit <= u'9') || digit == u'\u00B9' || digit == u'\u00B2' ||
-         digit == u'\u00B3';
+std::u16string Upper(std::u16string s) {
+  for (char16_t& c : s) c = c >= u'a' && c <= u'z' ? char16_t(c - 32) : c;
+  return s;
 }
 
 }  // namespace
 
+// Writes into its node's bytes; removes its file when destroyed uncommitted.
 class MemoryFileSystem::Writer final : public TemporaryFile {
  public:
-  Writer(MemoryFileSystem& files, std::u16string path, std::u16string target,
-         std::shared_ptr<std::vector<uint8_t>> bytes, bool durable)
-      : files_(files),
-        path_(std::move(path)),
-        target_(std::move(target)),
-        bytes_(std::move(bytes)),
-        durable_(durable),
-        open_(files.openWriters_) {
-    ++*open_;
+  Writer(MemoryFileSystem& files, std::u16string path, std::u16string target, bool durable)
+      : files_(files), path_(std::move(path)), target_(std::move(target)), durable_(durable) {
+    ++*files_.openWriters_;
   }
   ~Writer() override {
     Remove();
-    --*open_;
+    --*files_.openWriters_;
   }
   Writer(const Writer&) = delete;
   Writer& operator=(const Writer&) = delete;
 
   size_t Write(const uint8_t* data, size_t count) override {
     if (closed_ || files_.Refused(Call::kWrite, path_)) return 0;
-    const size_t n = static_cast<size_t>(std::min<uint64_t>(count, files_.spaceLeft));
+    const auto n = static_cast<size_t>(std::min<uint64_t>(count, files_.spaceLeft));
     files_.spaceLeft -= n;
-    if (bytes_->size() < position_ + n) bytes_->resize(position_ + n);
-    if (n != 0) std::memcpy(bytes_->data() + position_, data, n);
-    position_ += n;
+    std::vector<uint8_t>& bytes = *files_.nodes_.at(*files_.Resolve(path_)).bytes;
+    bytes.insert(bytes.end(), data, data + n);
     return n;
   }
   bool Close() override {
@@ -71,13 +45,10 @@ class MemoryFileSystem::Writer final : public TemporaryFile {
     if (files_.Refused(Call::kClose, path_)) return false;
     if (!durable_) return true;
     if (files_.Refused(Call::kFlush, path_)) return false;
-    files_.nodes_.at(files_.Resolve(path_).value()).flushed = true;
+    files_.nodes_.at(*files_.Resolve(path_)).flushed = true;
     return true;
   }
-  bool Commit() override {
-    ended_ = files_.MoveReplacing(path_, target_);
-    return ended_;
-  }
+  bool Commit() override { return ended_ = files_.MoveReplacing(path_, target_); }
   bool Discard() override { return Remove(); }
   std::u16string LeftPath() const override { return path_; }
   std::u16string FailureReason() const override { return u"refused"; }
@@ -91,81 +62,67 @@ class MemoryFileSystem::Writer final : public TemporaryFile {
   MemoryFileSystem& files_;
   std::u16string path_;
   std::u16string target_;
-  std::shared_ptr<std::vector<uint8_t>> bytes_;
   bool durable_;
-  std::shared_ptr<int> open_;
-  size_t position_ = 0;
   bool closed_ = false;
   bool ended_ = false;  // committed or removed
 };
 
 std::optional<std::u16string> MemoryFileSystem::Resolve(const std::u16string& path) const {
-  const bool windows = rules_ == NameRules::kWindows;
-  std::vector<std::u16string> levels;
-  size_t start = 0;
-  if (windows) {
-    if (path.size() < 2 || path[1] != u':' || UpperAscii(path[0]) < u'A' ||
-        UpperAscii(path[0]) > u'Z') {
-      return std::nullopt;
-    }
-    levels.push_back(Upper(path.substr(0, 2)));
+  std::u16string root;
+  size_t start = 1;
+  if (windows() && path.size() >= 2 && path[1] == u':' && Upper(path.substr(0, 1)) >= u"A" &&
+      Upper(path.substr(0, 1)) <= u"Z") {
+    root = Upper(path.substr(0, 2));
     start = 2;
-  } else if (path.empty() || path[0] != u'/') {
+  } else if (windows() || path.empty() || path[0] != u'/') {
     return std::nullopt;
   }
-  const size_t root = levels.size();
+  std::vector<std::u16string> levels;
   while (start <= path.size()) {
     size_t end = start;
-    while (end < path.size() && path[end] != u'/' && !(windows && path[end] == u'\\')) ++end;
+    while (end < path.size() && path[end] != u'/' && !(windows() && path[end] == u'\\')) ++end;
     std::u16string level = path.substr(start, end - start);
     start = end + 1;
-    if (level.empty() || level == u".") continue;
     if (level == u"..") {
-      if (levels.size() == root) return std::nullopt;
+      if (levels.empty()) return std::nullopt;
       levels.pop_back();
       continue;
     }
-    if (windows) {
+    if (windows()) {
       while (!level.empty() && (level.back() == u'.' || level.back() == u' ')) level.pop_back();
-      if (level.empty()) continue;
-      if (level.find(u':') != std::u16string::npos || IsWindowsDevice(level)) return std::nullopt;
+      if (level.find(u':') != std::u16string::npos) return std::nullopt;
       level = Upper(level);
     }
-    levels.push_back(std::move(level));
+    if (!level.empty() && level != u".") levels.push_back(level);
   }
-  std::u16string resolved = windows ? levels.front() : u"";
-  for (size_t i = root; i < levels.size(); ++i) resolved += Separator() + levels[i];
-  if (resolved.empty()) resolved = u"/";
-  return resolved;
+  for (const auto& level : levels) root += Separator() + level;
+  return root.empty() ? u"/" : root;
 }
 
 bool MemoryFileSystem::IsInside(const std::u16string& path, const std::u16string& folder) const {
   const auto p = Resolve(path);
   const auto f = Resolve(folder);
   if (!p || !f) return false;
-  if (*p == *f) return true;
   const std::u16string prefix = f->back() == Separator() ? *f : *f + Separator();
-  return p->compare(0, prefix.size(), prefix) == 0;
+  return *p == *f || p->compare(0, prefix.size(), prefix) == 0;
 }
 
 const MemoryFileSystem::Node* MemoryFileSystem::Find(const std::u16string& path) const {
   const auto resolved = Resolve(path);
-  if (!resolved) return nullptr;
-  const auto found = nodes_.find(*resolved);
+  const auto found = resolved ? nodes_.find(*resolved) : nodes_.end();
   return found == nodes_.end() ? nullptr : &found->second;
 }
 
 bool MemoryFileSystem::ParentIsDirectory(const std::u16string& resolved) const {
   const size_t cut = resolved.rfind(Separator());
   if (cut == std::u16string::npos) return false;  // a drive has no parent
-  const std::u16string parent = cut == 0 ? u"/" : resolved.substr(0, cut);
-  const auto found = nodes_.find(parent);
+  const auto found = nodes_.find(cut == 0 ? u"/" : resolved.substr(0, cut));
   return found != nodes_.end() && found->second.directory;
 }
 
 void MemoryFileSystem::AddDirectory(const std::u16string& path) {
   const std::u16string resolved = Resolve(path).value();
-  nodes_[rules_ == NameRules::kWindows ? resolved.substr(0, 2) : u"/"].directory = true;
+  nodes_[windows() ? resolved.substr(0, 2) : u"/"].directory = true;
   for (size_t cut = resolved.find(Separator(), 1); cut != std::u16string::npos;
        cut = resolved.find(Separator(), cut + 1)) {
     nodes_[resolved.substr(0, cut)].directory = true;
@@ -177,15 +134,13 @@ void MemoryFileSystem::AddFile(const std::u16string& path, std::vector<uint8_t> 
   const std::u16string resolved = Resolve(path).value();
   const size_t cut = resolved.rfind(Separator());
   AddDirectory(cut == 0 ? u"/" : resolved.substr(0, cut));
-  Node& node = nodes_[resolved];
-  node.directory = false;
-  node.bytes = std::make_shared<std::vector<uint8_t>>(std::move(bytes));
+  nodes_[resolved] = {false, false, false,
+                      std::make_shared<std::vector<uint8_t>>(std::move(bytes))};
 }
 
 std::unique_ptr<ReadableFile> MemoryFileSystem::OpenForReading(const std::u16string& path) {
-  if (Refused(Call::kOpen, path)) return nullptr;
   const Node* node = Find(path);
-  if (node == nullptr || node->directory) return nullptr;
+  if (Refused(Call::kOpen, path) || node == nullptr || node->directory) return nullptr;
   return std::make_unique<MemoryReadableFile>(*node->bytes);
 }
 
@@ -193,7 +148,7 @@ Made MemoryFileSystem::CreateTemporaryBeside(const std::u16string& target, const
                                              bool durable, std::unique_ptr<TemporaryFile>& file) {
   changed_.push_back(target);
   if (Refused(Call::kCreateTemporary, target)) return Made::kFailed;
-  const size_t cut = target.find_last_of(rules_ == NameRules::kWindows ? u"\\/" : u"/");
+  const size_t cut = target.find_last_of(windows() ? u"\\/" : u"/");
   const std::u16string folder = cut == std::u16string::npos ? u"" : target.substr(0, cut + 1);
   for (;;) {
     const std::string number = std::to_string(temporaryCounter_++);
@@ -203,10 +158,8 @@ Made MemoryFileSystem::CreateTemporaryBeside(const std::u16string& target, const
     if (!resolved || !ParentIsDirectory(*resolved)) return Made::kFailed;
     if (nodes_.count(*resolved) != 0) continue;
     changed_.push_back(candidate);
-    Node& node = nodes_[*resolved];
-    node.temporary = true;
-    node.bytes = std::make_shared<std::vector<uint8_t>>();
-    file = std::make_unique<Writer>(*this, candidate, target, node.bytes, durable);
+    nodes_[*resolved] = {false, true, false, std::make_shared<std::vector<uint8_t>>()};
+    file = std::make_unique<Writer>(*this, candidate, target, durable);
     return Made::kDone;
   }
 }
@@ -219,9 +172,9 @@ PathKind MemoryFileSystem::QueryPath(const std::u16string& path) {
 
 Made MemoryFileSystem::MakeDirectory(const std::u16string& path, const std::u16string&) {
   changed_.push_back(path);
-  if (Refused(Call::kMakeDirectory, path)) return Made::kFailed;
   const auto resolved = Resolve(path);
-  if (!resolved || nodes_.count(*resolved) != 0 || !ParentIsDirectory(*resolved)) {
+  if (Refused(Call::kMakeDirectory, path) || !resolved || nodes_.count(*resolved) != 0 ||
+      !ParentIsDirectory(*resolved)) {
     return Made::kFailed;
   }
   nodes_[*resolved].directory = true;
@@ -230,10 +183,7 @@ Made MemoryFileSystem::MakeDirectory(const std::u16string& path, const std::u16s
 
 bool MemoryFileSystem::RemoveFile(const std::u16string& path) {
   changed_.push_back(path);
-  if (Refused(Call::kRemove, path)) return false;
-  const auto resolved = Resolve(path);
-  if (!resolved) return false;
-  const auto found = nodes_.find(*resolved);
+  const auto found = Refused(Call::kRemove, path) ? nodes_.end() : nodes_.find(*Resolve(path));
   if (found == nodes_.end() || found->second.directory) return false;
   nodes_.erase(found);
   return true;
@@ -242,28 +192,21 @@ bool MemoryFileSystem::RemoveFile(const std::u16string& path) {
 bool MemoryFileSystem::MoveReplacing(const std::u16string& from, const std::u16string& to) {
   changed_.push_back(from);
   changed_.push_back(to);
-  if (Refused(Call::kMove, to)) return false;
-  const auto source = Resolve(from);
   const auto target = Resolve(to);
-  if (!source || !target || !ParentIsDirectory(*target)) return false;
-  const auto found = nodes_.find(*source);
-  if (found == nodes_.end() || found->second.directory) return false;
-  if (*source == *target) return true;
+  if (Refused(Call::kMove, to) || !target || !ParentIsDirectory(*target)) return false;
   const auto existing = nodes_.find(*target);
   if (existing != nodes_.end() && existing->second.directory) return false;
-  Node moved = found->second;
+  Node moved = nodes_.at(*Resolve(from));
   moved.temporary = false;
-  nodes_.erase(found);
+  nodes_.erase(*Resolve(from));
   nodes_[*target] = std::move(moved);
   return true;
 }
 
 std::u16string MemoryFileSystem::JoinEntryPath(const std::u16string& folder,
                                                const std::u16string& entryName) const {
-  std::u16string path = folder;
-  for (const char16_t unit : entryName) {
-    path += rules_ == NameRules::kPosix && unit == u'\\' ? u'/' : unit;
-  }
+  std::u16string path = folder + entryName;
+  if (!windows()) std::replace(path.begin() + folder.size(), path.end(), u'\\', u'/');
   return path;
 }
 

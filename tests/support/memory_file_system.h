@@ -23,8 +23,8 @@ class MemoryFileSystem final : public FileSystem {
     bool flushed = false;    // its data reached the disk before it took its name
     std::shared_ptr<std::vector<uint8_t>> bytes;
   };
-  // The calls that `refuse` may make fail.
-  // kFlush: the Close of a durable file; kMove: a commit; kRemove: a discard.
+  // The calls that `refuse` may make fail. kFlush: the Close of a durable file; kMove: a commit;
+  // kRemove: a discard.
   enum class Call {
     kOpen,
     kCreateTemporary,
@@ -44,7 +44,7 @@ class MemoryFileSystem final : public FileSystem {
 
   // The path as this file system resolves it ("\" or "/" between levels; on Windows without "."
   // and ".." levels, trailing dots and spaces, and in upper case), or nothing for a path that
-  // names no file here: a level above the root, a device, a stream or drive inside the path.
+  // names no file here: a relative one, a level above the root, a stream or drive inside the path.
   std::optional<std::u16string> Resolve(const std::u16string& path) const;
   // True when `path` resolves to `folder` or to something inside it.
   bool IsInside(const std::u16string& path, const std::u16string& folder) const;
@@ -76,7 +76,8 @@ class MemoryFileSystem final : public FileSystem {
  private:
   class Writer;
 
-  char16_t Separator() const { return rules_ == NameRules::kWindows ? u'\\' : u'/'; }
+  bool windows() const { return rules_ == NameRules::kWindows; }
+  char16_t Separator() const { return windows() ? u'\\' : u'/'; }
   bool Refused(Call call, const std::u16string& path) const { return refuse && refuse(call, path); }
   // The resolved parent of a resolved path, when it is a folder here.
   bool ParentIsDirectory(const std::u16string& resolved) const;

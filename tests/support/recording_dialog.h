@@ -32,8 +32,10 @@ class RecordingDialog : public ExtractionDialog {
   }
   MessageAnswer ShowMessage(const Message& message) override {
     messages.push_back(message);
+    // The file system's reason, where the message carries one, follows in brackets.
     calls.push_back("message " + ToUtf8(message.caption) + " " + std::to_string(message.flags) +
-                    " " + ToUtf8(message.text));
+                    " " + ToUtf8(message.text) +
+                    (message.detail.empty() ? "" : " [" + ToUtf8(message.detail) + "]"));
     if ((message.flags & kMbYesNo) == 0) return kIdOk;
     if (answers.empty()) {
       unexpectedQuestion = true;

@@ -1,46 +1,61 @@
-// A dialog that records what opening an archive puts into it, in order, for exact comparisons.
+// A dialog that records what opening an archive and the start-up choice put into it, in order,
+// for exact comparisons.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "archive/archive_view.h"
+#include "archive/open_startup_archive.h"
 
 namespace ozr::testing {
 
-class RecordingView : public ArchiveView {
+class RecordingView : public StartupView {
  public:
-  void ShowDestinationFolder(const std::u16string& folder) override {
-    calls.push_back(u"folder " + folder);
-  }
-  void ShowComment(const std::u16string& text) override { calls.push_back(u"comment " + text); }
-  void ShowTitle(const std::u16string& text) override { calls.push_back(u"title " + text); }
-  void ShowSummary(const std::u16string& line) override { calls.push_back(u"summary " + line); }
-  void ShowLevel(const std::u16string& line) override { calls.push_back(u"level " + line); }
+  void ShowDestinationFolder(const std::u16string& folder) override { Add(u"folder " + folder); }
+  void ShowComment(const std::u16string& text) override { Add(u"comment " + text); }
+  void ShowTitle(const std::u16string& text) override { Add(u"title " + text); }
+  void ShowSummary(const std::u16string& line) override { Add(u"summary " + line); }
+  void ShowLevel(const std::u16string& line) override { Add(u"level " + line); }
   void AppendEntryLine(const std::u16string& line) override {
     items.push_back(line);
-    calls.push_back(u"item " + line);
+    Add(u"item " + line);
   }
-  void DisablePassword() override { calls.push_back(u"password disabled"); }
+  void DisablePassword() override { Add(u"password disabled"); }
+  // "message", the caption, the flags, "free" for a box the dialog does not own, and the text.
   MessageAnswer ShowMessage(const Message& message) override {
     messages.push_back(message);
-    calls.push_back(u"message " + message.text);
+    Add(u"message " + message.caption + u" " + Number(message.flags) +
+        (message.ownedByDialog ? u" " : u" free ") + message.text);
     return kIdOk;
   }
   void EndDialog(int result) override {
     ended = true;
-    calls.push_back(u"end " + Id(result));
+    Add(u"end " + Number(static_cast<unsigned>(result)));
   }
+  void ClearEntryList() override {
+    items.clear();
+    Add(u"clear");
+  }
+  bool ChooseArchive(std::u16string& path) override {
+    Add(u"choose");
+    if (choice) path = *choice;
+    return choice.has_value();
+  }
+  void LimitPasswordLength(uint32_t units) override { Add(u"limit " + Number(units)); }
+  void FitListExtent() override { Add(u"fit"); }
 
+  std::optional<std::u16string> choice;  // the open-file dialog's answer; nothing: cancelled
   std::vector<std::u16string> calls;
   std::vector<std::u16string> items;
   std::vector<Message> messages;
   bool ended = false;
 
  private:
-  static std::u16string Id(int id) {
-    const std::string digits = std::to_string(id);
-    return std::u16string(digits.begin(), digits.end());
+  void Add(std::u16string call) { calls.push_back(std::move(call)); }
+  static std::u16string Number(unsigned n) {
+    const std::string digits = std::to_string(n);
+    return {digits.begin(), digits.end()};
   }
 };
 

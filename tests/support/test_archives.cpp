@@ -1,6 +1,7 @@
 // Archive helpers shared by the tests.
 #include "support/test_archives.h"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <stdexcept>
@@ -177,6 +178,45 @@ void OpenFromMemory(const std::vector<uint8_t>& archive, ArchiveSession& session
   OneFileSystem files(archive);
   RecordingView view;
   OpenArchive(u"C:\\archive.ozr", session, files, view);
+}
+
+namespace {
+
+uint64_t HeaderAt(const std::vector<uint8_t>& a) {
+  return a.size() - ParseTrailer(&a[a.size() - kTrailerSize]).headerDistance;
+}
+
+uint64_t RecordAt(const std::vector<uint8_t>& a, uint32_t index) {
+  uint64_t at = a.size() - ParseTrailer(&a[a.size() - kTrailerSize]).directoryDistance;
+  for (; index > 0; --index)
+    at += kEntryRecordSize + 2 * uint64_t{ParseEntryRecord(&a[at]).nameLength};
+  return at;
+}
+
+}  // namespace
+
+void EditTrailer(std::vector<uint8_t>& archive, const std::function<void(ArchiveTrailer&)>& edit) {
+  ArchiveTrailer trailer = ParseTrailer(&archive[archive.size() - kTrailerSize]);
+  edit(trailer);
+  const auto bytes = SerializeTrailer(trailer);
+  std::copy(bytes.begin(), bytes.end(), archive.end() - kTrailerSize);
+}
+
+void EditHeader(std::vector<uint8_t>& archive, const std::function<void(ArchiveHeader&)>& edit) {
+  const uint64_t at = HeaderAt(archive);
+  ArchiveHeader header = ParseHeader(&archive[at]);
+  edit(header);
+  const auto bytes = SerializeHeader(header);
+  std::copy(bytes.begin(), bytes.end(), archive.begin() + static_cast<ptrdiff_t>(at));
+}
+
+void EditRecord(std::vector<uint8_t>& archive, uint32_t index,
+                const std::function<void(EntryRecord&)>& edit) {
+  const uint64_t at = RecordAt(archive, index);
+  EntryRecord record = ParseEntryRecord(&archive[at]);
+  edit(record);
+  const auto bytes = SerializeEntryRecord(record);
+  std::copy(bytes.begin(), bytes.end(), archive.begin() + static_cast<ptrdiff_t>(at));
 }
 
 std::vector<uint8_t> DecodeEntry(ArchiveSession& session, uint32_t index,

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -72,6 +73,13 @@ class OneFileSystem : public FileSystem {
 
 // Opens archive bytes into `session`; throws what OpenArchive throws.
 void OpenFromMemory(const std::vector<uint8_t>& archive, ArchiveSession& session);
+
+// Rewrites a record of archive bytes through its parsed fields: the trailer, the header, or the
+// EntryRecord of entry `index`; each is found as a reader finds it, from the end of the file.
+void EditTrailer(std::vector<uint8_t>& archive, const std::function<void(ArchiveTrailer&)>& edit);
+void EditHeader(std::vector<uint8_t>& archive, const std::function<void(ArchiveHeader&)>& edit);
+void EditRecord(std::vector<uint8_t>& archive, uint32_t index,
+                const std::function<void(EntryRecord&)>& edit);
 
 // Decodes every frame of catalog entry `index`, returning its content; throws Failure.
 // `outputSum` receives the chained checksum of the content.

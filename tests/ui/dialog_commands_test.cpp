@@ -1,189 +1,158 @@
 // The dialog's commands: what each shows, in which order it switches the dialog, and what it
-// leaves in the shared values.
+// leaves in the shared values; and the folder texts and the file dialog's filters.
 #include "ui/dialog_commands.h"
 
 #include <gtest/gtest.h>
 
 #include <deque>
-#include <map>
+#include <functional>
 
 #include "base/control_ids.h"
-#include "base/texts.h"
 #include "base/utf.h"
-#include "support/test_archives.h"
+#include "support/memory_file_system.h"
 
 namespace ozr {
 namespace {
 
-// Records the commands' calls as text, in order.
+using namespace std::string_literals;
+
+// Records the commands' calls as text, in order, with the shared values at each worker start.
 class CommandRecorder : public CommandView {
  public:
   explicit CommandRecorder(const ExtractionShare& share) : share_(share) {}
-  int selected = 2;
-  std::u16string destination = u"C:\\Вывод\\";
-  bool threadStarts = true;
-  std::deque<MessageAnswer> answers;
-  std::vector<std::string> calls;
-
   int SelectedCount() override { return selected; }
   std::u16string DestinationText() override { return destination; }
   MessageAnswer ShowMessage(const Message& message) override {
-    EXPECT_TRUE(message.ownedByDialog);
-    calls.push_back("message " + ToUtf8(message.text) + " | " + ToUtf8(message.caption) + " | " +
-                    std::to_string(message.flags));
-    if (answers.empty()) return kIdOk;
-    const MessageAnswer answer = answers.front();
-    answers.pop_front();
+    calls.push_back(ToUtf8(message.text) + " | " + ToUtf8(message.caption) + " | " +
+                    std::to_string(message.flags) + (message.ownedByDialog ? "" : " | free"));
     return answer;
   }
   void SetBusy(bool busy) override { calls.push_back(busy ? "busy" : "idle"); }
   bool StartWorker() override {
-    calls.push_back(std::string("start, abort ") + (share_.abortRequested ? "raised" : "clear"));
+    calls.push_back("start into " + ToUtf8(share_.destinationFolder) +
+                    (share_.abortRequested ? ", abort raised" : ""));
     return threadStarts;
   }
+
+  int selected = 2;
+  std::u16string destination = u"C:\\Вывод\\";
+  bool threadStarts = true;
+  MessageAnswer answer = kIdOk;
+  std::vector<std::string> calls;
 
  private:
   const ExtractionShare& share_;
 };
 
-// Folders and files by path, for the destination check.
-class KindFileSystem : public testing::OneFileSystem {
- public:
-  KindFileSystem() : OneFileSystem({}) {}
-  std::map<std::u16string, PathKind> kinds = {{u"C:\\Вывод\\", PathKind::kDirectory},
-                                              {u"C:\\", PathKind::kDirectory},
-                                              {u"C:\\файл.txt\\", PathKind::kMissing},
-                                              {u"C:\\файл.txt", PathKind::kOther}};
-  PathKind QueryPath(const std::u16string& path) override {
-    const auto found = kinds.find(path);
-    return found == kinds.end() ? PathKind::kMissing : found->second;
-  }
-};
-
-std::string Shown(const char16_t* text, const char16_t* caption, unsigned flags) {
-  return "message " + ToUtf8(text) + " | " + ToUtf8(caption) + " | " + std::to_string(flags);
-}
-
-struct ExtractCase {
-  // cppcheck-suppress unusedStructMember ; it names the case
-  const char* name;
-  int selected;
-  std::u16string destination;
-  bool threadStarts;
+struct CommandCase {
+  const char* what;
+  std::function<void(CommandRecorder&, ExtractionShare&)> setup;
+  std::function<void(CommandRecorder&, ExtractionShare&)> command;
   std::vector<std::string> calls;
-  std::u16string destinationFolder;  // what the job will write into
+  std::string after;  // the shared values: busy, abort, folder
 };
 
-class ExtractCommandTest : public ::testing::TestWithParam<ExtractCase> {};
-
-TEST_P(ExtractCommandTest, ChecksThenStartsTheJob) {
-  const ExtractCase& c = GetParam();
-  ExtractionShare share;
-  share.abortRequested = true;  // left over from an earlier job
-  share.destinationFolder = u"(earlier)";
-  CommandRecorder view(share);
-  view.selected = c.selected;
-  view.destination = c.destination;
-  view.threadStarts = c.threadStarts;
-  KindFileSystem files;
-
-  ExtractCommand(view, files, share);
-
-  EXPECT_EQ(view.calls, c.calls);
-  EXPECT_EQ(share.destinationFolder, c.destinationFolder);
-}
-
-const std::string kStarted = "start, abort clear";
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ExtractCommandTest,
-    ::testing::Values(
-        ExtractCase{"Started", 2, u"C:\\Вывод\\", true, {"busy", kStarted}, u"C:\\Вывод\\"},
-        ExtractCase{"DriveRoot", 1, u"C:\\", true, {"busy", kStarted}, u"C:\\"},
-        ExtractCase{"SeparatorAdded", 1, u"C:\\Вывод", true, {"busy", kStarted}, u"C:\\Вывод\\"},
-        ExtractCase{"NothingSelected",
-                    0,
-                    u"C:\\Вывод\\",
-                    true,
-                    {Shown(text::kSelectFiles, text::kCaptionErrorBang, kMbOk)},
-                    u"(earlier)"},
-        ExtractCase{"MissingFolder",
-                    2,
-                    u"C:\\Удалена\\",
-                    true,
-                    {Shown(text::kInvalidDestination, text::kCaptionErrorBang, kMbOk)},
-                    u"C:\\Удалена\\"},
-        ExtractCase{"FileInsteadOfFolder",
-                    2,
-                    u"C:\\файл.txt",
-                    true,
-                    {Shown(text::kInvalidDestination, text::kCaptionErrorBang, kMbOk)},
-                    u"C:\\файл.txt\\"},
-        ExtractCase{"EmptyField",
-                    2,
-                    u"",
-                    true,
-                    {Shown(text::kInvalidDestination, text::kCaptionErrorBang, kMbOk)},
-                    u""},
-        // Nothing will end the busy state but the command itself.
-        ExtractCase{"ThreadNotStarted",
-                    2,
-                    u"C:\\Вывод\\",
-                    false,
-                    {"busy", kStarted,
-                     Shown(text::kThreadStartFailed, text::kCaptionErrorBang, kMbOk), "idle"},
-                    u"C:\\Вывод\\"}),
-    [](const ::testing::TestParamInfo<ExtractCase>& info) { return info.param.name; });
-
-TEST(AbortCommandTest, OnlyYesRaisesTheFlag) {
-  for (const auto& [answer, raised] :
-       {std::pair{kIdYes, true}, std::pair{kIdNo, false}, std::pair{kIdCancel, false}}) {
-    ExtractionShare share;
-    CommandRecorder view(share);
-    view.answers = {answer};
-    AbortCommand(view, share);
-    EXPECT_EQ(share.abortRequested, raised) << "answer " << answer;
-    EXPECT_EQ(view.calls,
-              (std::vector<std::string>{Shown(text::kAbortQuestion, text::kCaptionConfirm, 0x24)}));
-  }
-}
-
-TEST(CloseCommandTest, RefusedOnlyWhileBusy) {
-  ExtractionShare share;
-  CommandRecorder view(share);
-  EXPECT_TRUE(CloseCommand(view, share));
-  EXPECT_TRUE(view.calls.empty());
-
-  share.extractionBusy = true;
-  EXPECT_FALSE(CloseCommand(view, share));
-  EXPECT_EQ(view.calls,
-            (std::vector<std::string>{Shown(text::kFinishFirst, text::kCaptionError, 0x30)}));
-}
-
-TEST(CommandForTest, OnlyAClickOnOneOfTheFourButtonsActs) {
-  // The command word: notification code in the high half, control ID in the low half.
-  const auto word = [](uint32_t id, uint32_t code) { return code << 16 | id; };
-  constexpr uint32_t kClick = 0;      // BN_CLICKED
-  constexpr uint32_t kSetFocus = 6;   // BN_SETFOCUS
-  constexpr uint32_t kSelChange = 1;  // LBN_SELCHANGE
-  const std::pair<uint32_t, DialogCommand> cases[] = {
-      {word(kBrowseButton, kClick), DialogCommand::kBrowse},
-      {word(kExtractButton, kClick), DialogCommand::kExtract},
-      {word(kAbortButton, kClick), DialogCommand::kAbort},
-      {word(kSelectAllButton, kClick), DialogCommand::kSelectAll},
-      {word(1, kClick), DialogCommand::kNone},  // IDOK: Enter
-      {word(2, kClick), DialogCommand::kNone},  // IDCANCEL: Esc
-      {word(kExtractButton, kSetFocus), DialogCommand::kNone},
-      {word(kEntryList, kSelChange), DialogCommand::kNone},
-      {word(kPasswordField, kClick), DialogCommand::kNone},
+TEST(DialogCommands, DecideFromTheDialogsState) {
+  testing::MemoryFileSystem files(NameRules::kWindows);
+  files.AddDirectory(u"C:\\Вывод");
+  files.AddFile(u"C:\\файл.txt", {});
+  const auto extract = [&](CommandRecorder& view, ExtractionShare& share) {
+    ExtractCommand(view, files, share);
   };
-
-  for (const auto& [command, expected] : cases) {
-    EXPECT_EQ(CommandFor(command), expected) << "command word " << command;
+  const auto abort = [](CommandRecorder& view, ExtractionShare& share) {
+    AbortCommand(view, share);
+  };
+  const auto close = [](CommandRecorder& view, ExtractionShare& share) {
+    view.calls.push_back(CloseCommand(view, share) ? "may close" : "stays");
+  };
+  const auto none = [](CommandRecorder&, ExtractionShare&) {};
+  const std::string kInvalid = "Недопустимая директория для распаковки файлов. | Ошибка! | 0";
+  const CommandCase cases[] = {
+      {"extract", none, extract, {"busy", "start into C:\\Вывод\\"}, "0 0 C:\\Вывод\\"},
+      {"extract to a drive's root",
+       [](auto& v, auto&) { v.destination = u"C:\\"; },
+       extract,
+       {"busy", "start into C:\\"},
+       "0 0 C:\\"},
+      {"extract, separator added",
+       [](auto& v, auto&) { v.destination = u"C:\\Вывод"; },
+       extract,
+       {"busy", "start into C:\\Вывод\\"},
+       "0 0 C:\\Вывод\\"},
+      {"nothing selected",
+       [](auto& v, auto&) { v.selected = 0; },
+       extract,
+       {"Выберите файлы для распаковки. | Ошибка! | 0"},
+       "0 1 (earlier)"},
+      {"missing folder",
+       [](auto& v, auto&) { v.destination = u"C:\\Удалена\\"; },
+       extract,
+       {kInvalid},
+       "0 1 C:\\Удалена\\"},
+      {"a file, not a folder",
+       [](auto& v, auto&) { v.destination = u"C:\\файл.txt"; },
+       extract,
+       {kInvalid},
+       "0 1 C:\\файл.txt\\"},
+      {"empty field", [](auto& v, auto&) { v.destination = u""; }, extract, {kInvalid}, "0 1 "},
+      // Nothing would end the busy state but the command itself.
+      {"thread not started",
+       [](auto& v, auto&) { v.threadStarts = false; },
+       extract,
+       {"busy", "start into C:\\Вывод\\", "Ошибка создания потока распаковки. | Ошибка! | 0",
+        "idle"},
+       "0 0 C:\\Вывод\\"},
+      {"abort: yes",
+       [](auto& v, auto& s) { v.answer = kIdYes, s.abortRequested = false; },
+       abort,
+       {"Прервать процесс распаковки? | Подтверждение | 36"},
+       "0 1 (earlier)"},
+      {"abort: no",
+       [](auto& v, auto& s) { v.answer = kIdNo, s.abortRequested = false; },
+       abort,
+       {"Прервать процесс распаковки? | Подтверждение | 36"},
+       "0 0 (earlier)"},
+      {"close while idle", none, close, {"may close"}, "0 1 (earlier)"},
+      {"close while busy",
+       [](auto&, auto& s) { s.extractionBusy = true; },
+       close,
+       {"Сначала завершите распаковку. | Ошибка | 48", "stays"},
+       "1 1 (earlier)"},
+  };
+  for (const CommandCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    ExtractionShare share;
+    share.abortRequested = true;  // left over from an earlier job
+    share.destinationFolder = u"(earlier)";
+    CommandRecorder view(share);
+    c.setup(view, share);
+    c.command(view, share);
+    EXPECT_EQ(view.calls, c.calls);
+    EXPECT_EQ(std::to_string(share.extractionBusy) + " " + std::to_string(share.abortRequested) +
+                  " " + ToUtf8(share.destinationFolder),
+              c.after);
   }
 }
 
-TEST(FolderTextTest, FinalSeparatorAndFolderOfAPath) {
+TEST(DialogCommands, OnlyAClickOnOneOfTheFourButtonsActs) {
+  // The command word: notification code in the high half, control ID in the low half.
+  const std::pair<uint32_t, DialogCommand> cases[] = {
+      {1005, DialogCommand::kBrowse},
+      {1006, DialogCommand::kExtract},
+      {1008, DialogCommand::kAbort},
+      {1013, DialogCommand::kSelectAll},
+      {1, DialogCommand::kNone},               // IDOK: Enter
+      {2, DialogCommand::kNone},               // IDCANCEL: Esc
+      {1007, DialogCommand::kNone},            // the password field
+      {6 << 16 | 1006, DialogCommand::kNone},  // BN_SETFOCUS
+      {1 << 16 | 1011, DialogCommand::kNone},  // LBN_SELCHANGE
+  };
+  for (const auto& [command, expected] : cases) {
+    EXPECT_EQ(CommandFor(command), expected) << command;
+  }
+}
+
+TEST(DialogCommands, FolderTexts) {
   const std::pair<std::u16string, std::u16string> separated[] = {
       {u"", u""},
       {u"C:\\", u"C:\\"},
@@ -202,14 +171,9 @@ TEST(FolderTextTest, FinalSeparatorAndFolderOfAPath) {
   for (const auto& [path, expected] : folders) {
     EXPECT_EQ(FolderOf(path), expected) << ToUtf8(path);
   }
-}
-
-TEST(ArchiveFilterListTest, ThreePairsEndedByAnEmptyText) {
-  using namespace std::string_literals;
-  const std::u16string expected =
-      u"Архивные файлы (*.ozr)\0*.ozr\0Самораспаковывающиеся архивы (*.exe)\0*.exe\0"
-      u"Все файлы (*.*)\0*.*\0\0"s;
-  EXPECT_EQ(ArchiveFilterList(), expected);
+  EXPECT_EQ(ArchiveFilterList(),
+            u"Архивные файлы (*.ozr)\0*.ozr\0Самораспаковывающиеся архивы (*.exe)\0*.exe\0"
+            u"Все файлы (*.*)\0*.*\0\0"s);
 }
 
 }  // namespace
