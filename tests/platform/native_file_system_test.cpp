@@ -1,4 +1,5 @@
-// The native file system keeps the operating system's reason for each kind of failed call.
+// The native file system: the system's reason for each failed call, and files made in the folders
+// their paths name, with the umask's mode, leaving nothing behind.
 #include <gtest/gtest.h>
 
 #include <csignal>
