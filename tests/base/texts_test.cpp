@@ -20,12 +20,14 @@ TEST(Utf, ConvertsCharactersAndReplacesWhatIsNone) {
       {"Пароль \xF0\x9F\x93\xA6 ok", u"Пароль \U0001F4E6 ok"},
       {"\xC0\xAF", u"\uFFFD"},      // overlong "/"
       {"\xED\xA0\x80", u"\uFFFD"},  // encoded surrogate
+      {"\xED\xBF\xBF", u"\uFFFD"},  // the last surrogate
       {"a\xE2\x82", u"a\uFFFD"},    // truncated sequence
       {"\xFF"s + "b", u"\uFFFDb"},  // impossible lead byte
   };
   for (const auto& c : cases) EXPECT_EQ(FromUtf8(c.utf8), c.text) << c.utf8;
   EXPECT_EQ(ToUtf8(u"Пароль \U0001F4E6 ok"), "Пароль \xF0\x9F\x93\xA6 ok");
-  EXPECT_EQ(ToUtf8(u"\xD800"), "\xEF\xBF\xBD");
+  // A high surrogate ends the text: what lies beyond it is no part of it.
+  EXPECT_EQ(ToUtf8(std::u16string_view(u"\xD800\xDC00", 1)), "\xEF\xBF\xBD");
 }
 
 TEST(Utf, APathThatIsNotUtf8KeepsItsBytes) {

@@ -90,6 +90,21 @@ TEST(ArchiveKey, ChainingRunsAcrossCallsAndRestartsAfterTheFinalOne) {
   EXPECT_EQ(std::vector<uint8_t>(data.begin(), data.begin() + 48), zeros);
 }
 
+// Padding counts only when its last byte n (1 to 16) ends the data n times; a final block
+// needs room for it.
+TEST(ArchiveKey, RefusesWhatIsNoPadding) {
+  for (const char* plain : {"00*16", "00*13 070303"}) {
+    ArchiveKey key = DeriveArchiveKey(u"k");
+    std::vector<uint8_t> data = FromHex(plain);
+    uint32_t length = 16;
+    ASSERT_TRUE(key.Encrypt(data.data(), length, 16, false));
+    EXPECT_FALSE(key.Decrypt(data.data(), length, true)) << plain;
+  }
+  std::vector<uint8_t> data(16);
+  uint32_t length = 16;
+  EXPECT_FALSE(DeriveArchiveKey(u"k").Encrypt(data.data(), length, 16, true));
+}
+
 // Frames of "abc" as a zlib stream: stored as it is, with 3 zero bytes behind it, and encrypted
 // under the key of "pw".
 const char kAbc[] = "0b000000 78da4b4c4a0600024d0127 47e4cca2";

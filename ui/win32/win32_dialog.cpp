@@ -14,6 +14,12 @@
 
 namespace ozr::win32 {
 
+// Message boxes are shown with the core's flags and their answers compared with its values.
+static_assert(kMbOk == MB_OK && kMbYesNo == MB_YESNO && kMbIconError == MB_ICONERROR &&
+              kMbIconQuestion == MB_ICONQUESTION && kMbIconWarning == MB_ICONWARNING &&
+              kMbIconInformation == MB_ICONINFORMATION);
+static_assert(kIdOk == IDOK && kIdCancel == IDCANCEL && kIdYes == IDYES && kIdNo == IDNO);
+
 namespace {
 
 // The controls that SetBusy switches, in the order it switches them, and whether each is enabled
