@@ -118,6 +118,7 @@ def rows(s):
         usage(["pack", "x", "d", "--comment", "c" * 200 + "\n" * 28],  # 256 with "\r\n"
               "Комментарий архива длиннее 255 знаков."),
         usage(["pack", "x", "d", "-p", ""], "Введите пароль."),
+        usage(["pack", "x", "d", "-p", "x" * 17], long),
         usage(["pack", "x", "d", "--stub", "u"],
               "Параметр --stub действует только вместе с --sfx."),
         # Help wins over everything else; each command has its own.
