@@ -30,4 +30,18 @@ class ArchiveView {
   virtual void EndDialog(int result) = 0;
 };
 
+// A view that shows nothing: opening for its verdict alone. A message is answered with OK.
+class DiscardingView : public ArchiveView {
+ public:
+  void ShowDestinationFolder(const std::u16string&) override {}
+  void ShowComment(const std::u16string&) override {}
+  void ShowTitle(const std::u16string&) override {}
+  void ShowSummary(const std::u16string&) override {}
+  void ShowLevel(const std::u16string&) override {}
+  void AppendEntryLine(const std::u16string&) override {}
+  void DisablePassword() override {}
+  MessageAnswer ShowMessage(const Message&) override { return kIdOk; }
+  void EndDialog(int) override {}
+};
+
 }  // namespace ozr

@@ -126,20 +126,6 @@ void ReadRegions(ReadableFile& file, ArchiveSession& session, ArchiveView& view)
   if (session.header.notEncrypted == 1) view.DisablePassword();
 }
 
-// Opening through a dialog that shows nothing: trying where an archive might end.
-class DiscardingView final : public ArchiveView {
- public:
-  void ShowDestinationFolder(const std::u16string&) override {}
-  void ShowComment(const std::u16string&) override {}
-  void ShowTitle(const std::u16string&) override {}
-  void ShowSummary(const std::u16string&) override {}
-  void ShowLevel(const std::u16string&) override {}
-  void AppendEntryLine(const std::u16string&) override {}
-  void DisablePassword() override {}
-  MessageAnswer ShowMessage(const Message&) override { return kIdOk; }
-  void EndDialog(int) override {}
-};
-
 // Whether the first `end` bytes of `file` hold an archive that opens completely.
 bool OpensAsArchive(ReadableFile& file, uint64_t end) {
   FilePrefix prefix(file, end);

@@ -14,17 +14,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class SilentView : public ArchiveView {
+// Opening for the catalogue alone; a message is a failure.
+class SilentView final : public DiscardingView {
  public:
-  void ShowDestinationFolder(const std::u16string&) override {}
-  void ShowComment(const std::u16string&) override {}
-  void ShowTitle(const std::u16string&) override {}
-  void ShowSummary(const std::u16string&) override {}
-  void ShowLevel(const std::u16string&) override {}
-  void AppendEntryLine(const std::u16string&) override {}
-  void DisablePassword() override {}
   MessageAnswer ShowMessage(const Message& message) override { throw Failure(message.code); }
-  void EndDialog(int) override {}
 };
 
 }  // namespace
