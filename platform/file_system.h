@@ -36,9 +36,10 @@ class WritableFile {
   virtual std::u16string FailureReason() const { return {}; }
 };
 
-// A new file that takes its target's name only when committed. Until then it is unnamed where the
-// platform allows (Linux) or marked for deletion (Windows), so that a program ended at any moment
-// leaves nothing behind; destroyed uncommitted, it is removed.
+// A new file that becomes its target when committed. Until then it is unnamed where the platform
+// allows (Linux) or marked for deletion (Windows: under a temporary name when it replaces a file,
+// under the target's own name when there is none), so that a program ended at any moment leaves
+// nothing behind and an existing target untouched; destroyed uncommitted, it is removed.
 class TemporaryFile : public WritableFile {
  public:
   // Close ends the writing and, for a file made durable, makes its data reach the disk; false when

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -119,38 +121,49 @@ bool MarkForDeletion(HANDLE h, bool deleteFile) {
          FALSE;
 }
 
-// Where an open file or folder lies: its volume, and its path on that volume as the system
-// resolved it (junctions and links followed).
-struct Location {
-  DWORD volume = 0;
-  std::wstring path;
-};
+// How a volume is told apart. FileIdInfo (Windows 8 and later) answers from the file system;
+// the older call asks the volume itself.
+enum class VolumeQuery { kFileId, kVolumeSerial };
 
-// Nothing when the system cannot tell.
-std::optional<Location> LocationOf(HANDLE h) {
+// The FILE_ID_INFO layout, which older headers declare only for Windows 8 and later.
+struct FileIdentity {
+  uint64_t volume;
+  uint8_t id[16];
+};
+constexpr auto kFileIdInfo = static_cast<FILE_INFO_BY_HANDLE_CLASS>(18);
+
+std::optional<uint64_t> VolumeOf(HANDLE h, VolumeQuery query) {
+  if (query == VolumeQuery::kFileId) {
+    FileIdentity identity{};
+    if (!GetFileInformationByHandleEx(h, kFileIdInfo, &identity, sizeof identity))
+      return std::nullopt;
+    return identity.volume;
+  }
   BY_HANDLE_FILE_INFORMATION identity{};
+  if (!GetFileInformationByHandle(h, &identity)) return std::nullopt;
+  return identity.dwVolumeSerialNumber;
+}
+
+// The path of an open file or folder on its volume as the system resolved it (junctions and links
+// followed); nothing when the system cannot tell.
+std::optional<std::wstring> ResolvedPath(HANDLE h) {
   // A path on a volume is at most 32767 units long.
   std::vector<uint8_t> buffer(sizeof(FILE_NAME_INFO) + 32768 * sizeof(wchar_t));
   auto* name = reinterpret_cast<FILE_NAME_INFO*>(buffer.data());
-  if (!GetFileInformationByHandle(h, &identity) ||
-      !GetFileInformationByHandleEx(h, FileNameInfo, name, static_cast<DWORD>(buffer.size()))) {
+  if (!GetFileInformationByHandleEx(h, FileNameInfo, name, static_cast<DWORD>(buffer.size())))
     return std::nullopt;
-  }
-  return Location{identity.dwVolumeSerialNumber,
-                  std::wstring(name->FileName, name->FileNameLength / sizeof(wchar_t))};
+  return std::wstring(name->FileName, name->FileNameLength / sizeof(wchar_t));
 }
 
-std::optional<Location> FolderLocation(std::wstring path) {
+Handle OpenFolder(std::wstring path) {
   while (path.size() > 1 && path.back() == L'\\') path.pop_back();
-  const Handle folder(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  if (folder.get() == INVALID_HANDLE_VALUE) return std::nullopt;
-  return LocationOf(folder.get());
+  return Handle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
 }
 
-// Whether the path `path` is the folder `root` or lies inside it, both on one volume. Letters are
-// compared as the file system does, without case.
+// Whether the path `path` is the folder `root` or lies inside it. Letters are compared as the file
+// system does, without case.
 bool IsSameOrInside(std::wstring_view path, std::wstring_view root) {
   while (!root.empty() && root.back() == L'\\') root.remove_suffix(1);
   if (path.size() < root.size() ||
@@ -161,17 +174,83 @@ bool IsSameOrInside(std::wstring_view path, std::wstring_view root) {
   return path.size() == root.size() || path[root.size()] == L'\\';
 }
 
-// Whether the folder at `folder` is the folder `within` or lies inside it.
-Made WhereFolderLies(const std::optional<Location>& folder, const std::u16string& within) {
-  const std::optional<Location> root = FolderLocation(Extended(within));
-  if (!folder || !root) return Made::kFailed;
-  return folder->volume == root->volume && IsSameOrInside(folder->path, root->path)
-             ? Made::kDone
-             : Made::kOutside;
-}
+// Keeps what a job makes inside the folder it writes into: every file and folder is checked where
+// the system put it, on its own handle (links and junctions followed), against that folder's
+// volume and path. The folder is located once per job and each folder found inside it is
+// remembered with its resolved path, so a later file there needs only its path asked again; the
+// volume, which Wine answers through another process, is asked once per folder.
+class Confinement {
+ public:
+  // Whether the open file `file`, made in the folder named `folder`, lies inside `within`.
+  Made HoldsFile(const std::u16string& within, HANDLE file, const std::u16string& folder) {
+    std::optional<std::wstring> path = ResolvedPath(file);
+    if (path) path->resize(std::min(path->size(), path->rfind(L'\\')));
+    return Holds(within, file, path, folder);
+  }
+
+  // Whether the folder named `folder` is `within` or lies inside it.
+  Made HoldsFolder(const std::u16string& within, const std::u16string& folder) {
+    const Handle opened = OpenFolder(Extended(folder));
+    if (opened.get() == INVALID_HANDLE_VALUE) return Made::kFailed;
+    return Holds(within, opened.get(), ResolvedPath(opened.get()), folder);
+  }
+
+ private:
+  struct Root {
+    std::u16string within;
+    VolumeQuery query;
+    uint64_t volume;
+    std::wstring path;
+  };
+
+  Made Holds(const std::u16string& within, HANDLE h, const std::optional<std::wstring>& path,
+             const std::u16string& folder) {
+    if (!path) return Made::kFailed;
+    const bool known = root_ && root_->within == within;
+    if (known) {
+      const auto seen = checked_.find(folder);
+      if (seen != checked_.end() && seen->second == *path) return Made::kDone;
+    }
+    if (!known && !Locate(within)) return Made::kFailed;
+    Made made = Compare(h, *path);
+    // The folder may have moved since it was located: "outside" is asked again of it as it is now.
+    if (made == Made::kOutside && known) {
+      if (!Locate(within)) return Made::kFailed;
+      made = Compare(h, *path);
+    }
+    if (made == Made::kDone) checked_[folder] = *path;
+    return made;
+  }
+
+  Made Compare(HANDLE h, const std::wstring& path) const {
+    const std::optional<uint64_t> volume = VolumeOf(h, root_->query);
+    if (!volume) return Made::kFailed;
+    return *volume == root_->volume && IsSameOrInside(path, root_->path) ? Made::kDone
+                                                                         : Made::kOutside;
+  }
+
+  bool Locate(const std::u16string& within) {
+    root_.reset();
+    checked_.clear();
+    const Handle opened = OpenFolder(Extended(within));
+    const std::optional<std::wstring> path = ResolvedPath(opened.get());
+    if (opened.get() == INVALID_HANDLE_VALUE || !path) return false;
+    for (const VolumeQuery query : {VolumeQuery::kFileId, VolumeQuery::kVolumeSerial}) {
+      if (const std::optional<uint64_t> volume = VolumeOf(opened.get(), query)) {
+        root_ = Root{within, query, *volume, *path};
+        return true;
+      }
+    }
+    return false;
+  }
+
+  std::optional<Root> root_;
+  std::map<std::u16string, std::wstring> checked_;  // folder as named -> its resolved path
+};
 
 // A file being written, marked for deletion until its commit, so that a process that dies leaves
-// nothing behind; committed, it is renamed through its own handle.
+// nothing behind. Made under a temporary name, it is renamed through its own handle at the commit;
+// made under the target's own name (`target` empty), the commit only clears the mark.
 class Win32TemporaryFile final : public TemporaryFile {
  public:
   Win32TemporaryFile(HANDLE h, std::u16string path, std::wstring target, bool marked, bool durable)
@@ -207,6 +286,7 @@ class Win32TemporaryFile final : public TemporaryFile {
 
   bool Commit() override {
     if (marked_ && !reasons_.Checked(MarkForDeletion(handle_.get(), false))) return false;
+    if (target_.empty()) return Committed();
     // The rename takes the NT form of the path ("\\??\\" for "\\?\\").
     const std::wstring name = L"\\??\\" + target_.substr(4);
     std::vector<uint8_t> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
@@ -220,9 +300,7 @@ class Win32TemporaryFile final : public TemporaryFile {
       if (marked_) MarkForDeletion(handle_.get(), true);
       return false;
     }
-    committed_ = true;
-    handle_.Close();
-    return true;
+    return Committed();
   }
 
   bool Discard() override {
@@ -235,11 +313,18 @@ class Win32TemporaryFile final : public TemporaryFile {
 
   std::u16string LeftPath() const override { return path_; }
   std::u16string FailureReason() const override { return reasons_.reason(); }
+  HANDLE handle() const { return handle_.get(); }
 
  private:
+  bool Committed() {
+    committed_ = true;
+    handle_.Close();
+    return true;
+  }
+
   Handle handle_;
   std::u16string path_;
-  std::wstring target_;  // extended-length
+  std::wstring target_;  // extended-length; empty when the file already has the target's name
   bool marked_;          // closing the handle deletes the file
   bool durable_;
   bool closed_ = false;
@@ -259,9 +344,24 @@ class Win32FileSystem final : public FileSystem {
 
   Made CreateTemporaryBeside(const std::u16string& target, const std::u16string& within,
                              bool durable, std::unique_ptr<TemporaryFile>& file) override {
-    static std::atomic<unsigned> counter{0};
     const size_t slash = target.rfind(u'\\');
     const std::u16string folder = slash == std::u16string::npos ? u"" : target.substr(0, slash + 1);
+    // A missing target is made under its own name, marked until the commit: no rename then, and
+    // under Wine one search of the folder fewer. Where the mark cannot be set, a temporary name.
+    const HANDLE direct = CreateNew(Extended(target));
+    if (direct != INVALID_HANDLE_VALUE) {
+      if (MarkForDeletion(direct, true)) {
+        return Confined(within, folder,
+                        std::make_unique<Win32TemporaryFile>(direct, target, L"", true, durable),
+                        file);
+      }
+      CloseHandle(direct);
+      DeleteFileW(Extended(target).c_str());
+    } else if (!Exists(GetLastError())) {
+      reasons_.Refused(GetLastError());
+      return Made::kFailed;
+    }
+    static std::atomic<unsigned> counter{0};
     const unsigned seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
     for (int attempt = 0; attempt < 100; ++attempt) {
       const unsigned tag = seed + counter.fetch_add(1) * 2654435761u;
@@ -269,26 +369,17 @@ class Win32FileSystem final : public FileSystem {
       for (int shift = 28; shift >= 0; shift -= 4)
         candidate += u"0123456789abcdef"[(tag >> shift) & 0xF];
       candidate += u".tmp";
-      const HANDLE h = CreateFileW(Extended(candidate).c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
-                                   CREATE_NEW, 0, nullptr);
+      const HANDLE h = CreateNew(Extended(candidate));
       if (h != INVALID_HANDLE_VALUE) {
         // Where the mark cannot be set, the file is removed by name instead.
         const bool marked = MarkForDeletion(h, true);
-        Made where = Made::kDone;
-        if (!within.empty()) {
-          // Checked on the file's own handle: where it really is, whatever the path went through.
-          std::optional<Location> folder = LocationOf(h);
-          if (folder) folder->path.resize(std::min(folder->path.size(), folder->path.rfind(L'\\')));
-          where = WhereFolderLies(folder, within);
-          if (where == Made::kFailed) reasons_.Refused(GetLastError());
-        }
-        auto made =
-            std::make_unique<Win32TemporaryFile>(h, candidate, Extended(target), marked, durable);
-        if (where == Made::kDone) file = std::move(made);
-        return where;
+        return Confined(
+            within, folder,
+            std::make_unique<Win32TemporaryFile>(h, candidate, Extended(target), marked, durable),
+            file);
       }
       const DWORD error = GetLastError();
-      if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+      if (!Exists(error)) {
         reasons_.Refused(error);
         return Made::kFailed;
       }
@@ -307,9 +398,8 @@ class Win32FileSystem final : public FileSystem {
     if (!within.empty()) {
       // The folder that receives the new one, as the system resolves it.
       const size_t slash = path.rfind(u'\\');
-      const Made where = WhereFolderLies(
-          FolderLocation(Extended(path.substr(0, slash == std::u16string::npos ? 0 : slash + 1))),
-          within);
+      const Made where = confinement_.HoldsFolder(
+          within, path.substr(0, slash == std::u16string::npos ? 0 : slash + 1));
       if (where == Made::kFailed) reasons_.Refused(GetLastError());
       if (where != Made::kDone) return where;
     }
@@ -327,7 +417,26 @@ class Win32FileSystem final : public FileSystem {
   std::u16string FailureReason() const override { return reasons_.reason(); }
 
  private:
+  static HANDLE CreateNew(const std::wstring& path) {
+    return CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  }
+  static bool Exists(DWORD error) {
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+  }
+
+  // Hands over `made` when it lies inside `within` (checked on its own handle: where it really
+  // is, whatever the path went through); otherwise it is discarded.
+  Made Confined(const std::u16string& within, const std::u16string& folder,
+                std::unique_ptr<Win32TemporaryFile> made, std::unique_ptr<TemporaryFile>& file) {
+    const Made where =
+        within.empty() ? Made::kDone : confinement_.HoldsFile(within, made->handle(), folder);
+    if (where == Made::kFailed) reasons_.Refused(GetLastError());
+    if (where == Made::kDone) file = std::move(made);
+    return where;
+  }
+
   ReasonKeeper reasons_;
+  Confinement confinement_;
 };
 
 }  // namespace
