@@ -35,10 +35,10 @@ inline LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam 
   return sent ? static_cast<LRESULT>(result) : -1;
 }
 
-// A window's text, or with LB_GETTEXT a list's line `index`; every text read here fits.
-inline std::u16string TextOf(HWND window, UINT message = WM_GETTEXT, WPARAM index = 1024) {
+// A window's text; every text read here fits.
+inline std::u16string TextOf(HWND window) {
   wchar_t text[1024] = {};
-  const LRESULT length = Send(window, message, index, reinterpret_cast<LPARAM>(text));
+  const LRESULT length = Send(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
   return {text, text + std::max<LRESULT>(length, 0)};
 }
 
@@ -74,18 +74,6 @@ inline void SetText(HWND control, const std::u16string& text) {
 
 inline bool IsDialogClass(HWND window) { return ClassOf(window) == u"#32770"; }
 
-inline bool IsMainDialog(HWND window) {
-  return IsDialogClass(window) && GetDlgItem(window, kEntryList) != nullptr;
-}
-
-// A message box has static texts and buttons only, among them OK, Yes or No.
-inline bool IsMessageBox(HWND window) {
-  return IsDialogClass(window) &&
-         !HasChild(window,
-                   [](HWND c) { return ClassOf(c) != u"Button" && ClassOf(c) != u"Static"; }) &&
-         (GetDlgItem(window, IDOK) || GetDlgItem(window, IDYES));
-}
-
 // One run of the program, ended when the test is done with it.
 class UnpackerRun {
  public:
@@ -106,33 +94,36 @@ class UnpackerRun {
   UnpackerRun(const UnpackerRun&) = delete;
   UnpackerRun& operator=(const UnpackerRun&) = delete;
 
-  // A shown top-level window of the program that `accepts`.
-  HWND FindWindowOf(const std::function<bool(HWND)>& accepts) {
-    std::vector<HWND> all;
-    EnumWindows(Collect, reinterpret_cast<LPARAM>(&all));
-    for (const HWND window : all) {
-      DWORD owner = 0;
-      GetWindowThreadProcessId(window, &owner);
-      if (owner == process_.dwProcessId && IsWindowVisible(window) && accepts(window))
-        return window;
-    }
-    return nullptr;
-  }
+  // Waits for a shown top-level window of the program that `accepts`.
   HWND WaitWindow(const std::function<bool(HWND)>& accepts) {
     HWND found = nullptr;
-    EXPECT_TRUE(WaitUntil([&] { return (found = FindWindowOf(accepts)) != nullptr; }))
-        << "an expected window did not appear";
+    EXPECT_TRUE(WaitUntil([&] {
+      std::vector<HWND> all;
+      EnumWindows(Collect, reinterpret_cast<LPARAM>(&all));
+      const auto ours = std::find_if(all.begin(), all.end(), [&](HWND window) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        return owner == process_.dwProcessId && IsWindowVisible(window) && accepts(window);
+      });
+      found = ours != all.end() ? *ours : nullptr;
+      return found != nullptr;
+    })) << "an expected window did not appear";
     return found;
   }
-  HWND Dialog() { return dialog_ != nullptr ? dialog_ : (dialog_ = WaitWindow(IsMainDialog)); }
+  HWND Dialog() {
+    if (dialog_ == nullptr)
+      dialog_ = WaitWindow([](HWND w) { return IsDialogClass(w) && GetDlgItem(w, kEntryList); });
+    return dialog_;
+  }
   HWND Control(int id) { return GetDlgItem(Dialog(), id); }
 
-  // Waits for the message box with this text and checks it; runs `meanwhile` while the box holds
-  // its sender, then clicks `answer` (a missing button fails the wait) until the box is gone.
+  // Waits for the message box with this text (its static 0xFFFF) and checks it; runs `meanwhile`
+  // while the box holds its sender, then clicks `answer` (a missing button fails the wait) until
+  // the box is gone.
   void ExpectMessage(const std::u16string& text, const std::u16string& caption, HWND owner,
                      int answer, const std::function<void()>& meanwhile = {}) {
     const HWND box = WaitWindow(
-        [&](HWND w) { return IsMessageBox(w) && TextOf(GetDlgItem(w, 0xFFFF)) == text; });
+        [&](HWND w) { return IsDialogClass(w) && TextOf(GetDlgItem(w, 0xFFFF)) == text; });
     EXPECT_EQ(TextOf(box), caption);
     EXPECT_EQ(GetWindow(box, GW_OWNER), owner);
     if (meanwhile) meanwhile();
