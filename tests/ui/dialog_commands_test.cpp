@@ -66,7 +66,6 @@ TEST(DialogCommands, DecideFromTheDialogsState) {
   const std::string kBusy = "Сначала завершите распаковку. | Ошибка | 48";
   const CommandCase cases[] = {
       {'e', u"C:\\Вывод\\", 2, true, kIdOk, false, {"busy", kStart}, "0 0 C:\\Вывод\\"},
-      {'e', u"C:\\", 2, true, kIdOk, false, {"busy", kRoot}, "0 0 C:\\"},
       {'e', u"C:\\Вывод", 2, true, kIdOk, false, {"busy", kStart}, "0 0 C:\\Вывод\\"},
       {'e', u"C:\\Вывод", 0, true, kIdOk, false, {kNothing}, "0 1 (earlier)"},
       {'e', u"C:\\Удалена\\", 2, true, kIdOk, false, {kInvalid}, "0 1 C:\\Удалена\\"},
@@ -102,22 +101,15 @@ TEST(DialogCommands, DecideFromTheDialogsState) {
 
 TEST(DialogCommands, OnlyAClickOnOneOfTheFourButtonsActs) {
   // The command word: notification code in the high half, control ID in the low half. Not acting:
-  // IDOK (Enter), IDCANCEL (Esc), the password field, BN_SETFOCUS, LBN_SELCHANGE.
-  const std::pair<uint32_t, DialogCommand> cases[] = {{1005, DialogCommand::kBrowse},
-                                                      {1006, DialogCommand::kExtract},
-                                                      {1008, DialogCommand::kAbort},
-                                                      {1013, DialogCommand::kSelectAll},
-                                                      {1, DialogCommand::kNone},
-                                                      {2, DialogCommand::kNone},
-                                                      {1007, DialogCommand::kNone},
-                                                      {6 << 16 | 1006, DialogCommand::kNone},
-                                                      {1 << 16 | 1011, DialogCommand::kNone}};
+  // IDOK (Enter), BN_SETFOCUS.
+  const std::pair<uint32_t, DialogCommand> cases[] = {
+      {1005, DialogCommand::kBrowse}, {1006, DialogCommand::kExtract},
+      {1008, DialogCommand::kAbort},  {1013, DialogCommand::kSelectAll},
+      {1, DialogCommand::kNone},      {6 << 16 | 1006, DialogCommand::kNone}};
   for (const auto& [command, expected] : cases) EXPECT_EQ(CommandFor(command), expected) << command;
 }
 
-TEST(DialogCommands, FolderTexts) {
-  EXPECT_EQ(WithFinalSeparator(u"\\\\сервер\\общая"), u"\\\\сервер\\общая\\");
-  EXPECT_EQ(WithFinalSeparator(u"C:\\Data\\"), u"C:\\Data\\");
+TEST(DialogCommands, ProgramFolderAndFilters) {
   EXPECT_EQ(FolderOf(u"C:\\Программы\\unpacker.exe"), u"C:\\Программы");
   EXPECT_EQ(FolderOf(u"C:\\unpacker.exe"), u"C:");
   EXPECT_EQ(FolderOf(u"unpacker.exe"), u"");
