@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <commctrl.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <functional>
@@ -58,13 +56,6 @@ inline bool HasChild(HWND window, const std::function<bool(HWND)>& accepts) {
   return std::any_of(children.begin(), children.end(), accepts);
 }
 
-// A progress bar as "low..high at position".
-inline std::string ProgressOf(HWND bar) {
-  return std::to_string(Send(bar, PBM_GETRANGE, TRUE)) + ".." +
-         std::to_string(Send(bar, PBM_GETRANGE, FALSE)) + " at " +
-         std::to_string(Send(bar, PBM_GETPOS));
-}
-
 // Posted, as a click is: the click may open a modal box.
 inline void Click(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
 
@@ -78,10 +69,9 @@ inline bool IsDialogClass(HWND window) { return ClassOf(window) == u"#32770"; }
 class UnpackerRun {
  public:
   UnpackerRun(const std::filesystem::path& exe, const std::filesystem::path& currentFolder) {
-    std::wstring commandLine = L"\"" + exe.wstring() + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
-    EXPECT_TRUE(CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    EXPECT_TRUE(CreateProcessW(exe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr,
                                currentFolder.c_str(), &startup, &process_))
         << "the unpacker did not start";
   }
@@ -117,9 +107,8 @@ class UnpackerRun {
   }
   HWND Control(int id) { return GetDlgItem(Dialog(), id); }
 
-  // Waits for the message box with this text (its static 0xFFFF) and checks it; runs `meanwhile`
-  // while the box holds its sender, then clicks `answer` (a missing button fails the wait) until
-  // the box is gone.
+  // Waits for the message box showing `text` and checks it; runs `meanwhile` while the box holds
+  // its sender, then clicks `answer` (a missing one leaves the box) until the box is gone.
   void ExpectMessage(const std::u16string& text, const std::u16string& caption, HWND owner,
                      int answer, const std::function<void()>& meanwhile = {}) {
     const HWND box = WaitWindow(
