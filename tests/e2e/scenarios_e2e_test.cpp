@@ -56,17 +56,16 @@ struct Stage {
   std::u16string output = folder + u"вывод\\";
   std::optional<UnpackerRun> run;
 
-  // Starts the program written as `exe`, in another folder than its own.
+  // Starts the program written as `exe`, in another folder than its own: the output folder.
   UnpackerRun& Start(const std::u16string& exe, const std::vector<uint8_t>& bytes) {
     testing::WriteFile(folder + exe, bytes);
     std::filesystem::create_directories(output);
-    std::filesystem::create_directories(folder + u"elsewhere");
-    return run.emplace(folder + exe, folder + u"elsewhere");
+    return run.emplace(folder + exe, output);
   }
 };
 
-// The program without an archive of its own asks for one in its own folder;
-// the name typed there is opened, or without one the chooser is cancelled.
+// The program without an archive of its own asks for one in its own folder; the name typed there
+// is opened, or without one the chooser is cancelled.
 void StartChooser(Stage& stage, const std::u16string& name) {
   UnpackerRun& run = stage.Start(u"unpacker.exe", UnpackerBytes());
   const HWND chooser = run.WaitWindow(
@@ -78,9 +77,9 @@ void StartChooser(Stage& stage, const std::u16string& name) {
 
 using Scenario = std::pair<const char*, void (*)(Stage&)>;
 
-// Its own archive fills the dialog, the list scrolled to its end and sideways to its longest line;
-// the folder browser puts the chosen folder with one final backslash. The job waits for an answer,
-// then takes seconds on its large entry (small frames): closing is refused, an abort ends it.
+// Its own archive fills the dialog (the list scrolled to its end and sideways); the browser puts
+// the chosen folder with one final backslash. The job waits for an answer, then spends long on its
+// large entry (many small encrypted frames under Wine): closing is refused, and an abort ends it.
 void OpensItsOwnArchiveAndAborts(Stage& stage) {
   testing::CraftedOptions options = testing::EncryptedOptions(u"пароль", u"Отчёты\u202Etxt.exe");
   options.comment = u"Годовые отчёты.\r\nПароль\u2066 знает бухгалтерия.";
