@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <commctrl.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <functional>
@@ -35,10 +33,10 @@ inline LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam 
   return sent ? static_cast<LRESULT>(result) : -1;
 }
 
-// A window's text, or with LB_GETTEXT a list's line `index`; every text read here fits.
-inline std::u16string TextOf(HWND window, UINT message = WM_GETTEXT, WPARAM index = 1024) {
+// A window's text; every text read here fits.
+inline std::u16string TextOf(HWND window) {
   wchar_t text[1024] = {};
-  const LRESULT length = Send(window, message, index, reinterpret_cast<LPARAM>(text));
+  const LRESULT length = Send(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
   return {text, text + std::max<LRESULT>(length, 0)};
 }
 
@@ -47,34 +45,15 @@ inline std::u16string ClassOf(HWND window) {
   return {name, name + std::max(GetClassNameW(window, name, 256), 0)};
 }
 
-inline std::vector<std::u16string> ItemsOf(HWND list) {
-  std::vector<std::u16string> items;
-  for (LRESULT i = 0, count = Send(list, LB_GETCOUNT); i < count; ++i)
-    items.push_back(TextOf(list, LB_GETTEXT, i));
-  return items;
-}
-
 inline BOOL CALLBACK Collect(HWND window, LPARAM list) {
   reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
   return TRUE;
 }
 
-inline std::vector<HWND> ChildrenOf(HWND window) {
+inline bool HasChild(HWND window, const std::function<bool(HWND)>& accepts) {
   std::vector<HWND> children;
   EnumChildWindows(window, Collect, reinterpret_cast<LPARAM>(&children));
-  return children;
-}
-
-inline bool HasChild(HWND window, const std::function<bool(HWND)>& accepts) {
-  const std::vector<HWND> children = ChildrenOf(window);
   return std::any_of(children.begin(), children.end(), accepts);
-}
-
-// A progress bar as "low..high at position".
-inline std::string ProgressOf(HWND bar) {
-  return std::to_string(Send(bar, PBM_GETRANGE, TRUE)) + ".." +
-         std::to_string(Send(bar, PBM_GETRANGE, FALSE)) + " at " +
-         std::to_string(Send(bar, PBM_GETPOS));
 }
 
 // Posted, as a click is: the click may open a modal box.
@@ -86,26 +65,13 @@ inline void SetText(HWND control, const std::u16string& text) {
 
 inline bool IsDialogClass(HWND window) { return ClassOf(window) == u"#32770"; }
 
-inline bool IsMainDialog(HWND window) {
-  return IsDialogClass(window) && GetDlgItem(window, kEntryList) != nullptr;
-}
-
-// A message box has static texts and buttons only, among them OK, Yes or No.
-inline bool IsMessageBox(HWND window) {
-  return IsDialogClass(window) &&
-         !HasChild(window,
-                   [](HWND c) { return ClassOf(c) != u"Button" && ClassOf(c) != u"Static"; }) &&
-         (GetDlgItem(window, IDOK) || GetDlgItem(window, IDYES));
-}
-
 // One run of the program, ended when the test is done with it.
 class UnpackerRun {
  public:
   UnpackerRun(const std::filesystem::path& exe, const std::filesystem::path& currentFolder) {
-    std::wstring commandLine = L"\"" + exe.wstring() + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
-    EXPECT_TRUE(CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    EXPECT_TRUE(CreateProcessW(exe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr,
                                currentFolder.c_str(), &startup, &process_))
         << "the unpacker did not start";
   }
@@ -118,41 +84,37 @@ class UnpackerRun {
   UnpackerRun(const UnpackerRun&) = delete;
   UnpackerRun& operator=(const UnpackerRun&) = delete;
 
-  // A shown top-level window of the program that `accepts`.
-  HWND FindWindowOf(const std::function<bool(HWND)>& accepts) {
-    std::vector<HWND> all;
-    EnumWindows(Collect, reinterpret_cast<LPARAM>(&all));
-    for (const HWND window : all) {
-      DWORD owner = 0;
-      GetWindowThreadProcessId(window, &owner);
-      if (owner == process_.dwProcessId && IsWindowVisible(window) && accepts(window))
-        return window;
-    }
-    return nullptr;
-  }
+  // Waits for a shown top-level window of the program that `accepts`.
   HWND WaitWindow(const std::function<bool(HWND)>& accepts) {
     HWND found = nullptr;
-    EXPECT_TRUE(WaitUntil([&] { return (found = FindWindowOf(accepts)) != nullptr; }))
-        << "an expected window did not appear";
+    EXPECT_TRUE(WaitUntil([&] {
+      std::vector<HWND> all;
+      EnumWindows(Collect, reinterpret_cast<LPARAM>(&all));
+      const auto ours = std::find_if(all.begin(), all.end(), [&](HWND window) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        return owner == process_.dwProcessId && IsWindowVisible(window) && accepts(window);
+      });
+      found = ours != all.end() ? *ours : nullptr;
+      return found != nullptr;
+    })) << "an expected window did not appear";
     return found;
   }
-  HWND Dialog() { return dialog_ != nullptr ? dialog_ : (dialog_ = WaitWindow(IsMainDialog)); }
+  HWND Dialog() {
+    if (dialog_ == nullptr)
+      dialog_ = WaitWindow([](HWND w) { return IsDialogClass(w) && GetDlgItem(w, kEntryList); });
+    return dialog_;
+  }
   HWND Control(int id) { return GetDlgItem(Dialog(), id); }
-  bool ShowsMessage() { return FindWindowOf(IsMessageBox) != nullptr; }
 
-  // Waits for the message box with this text and checks it; runs `meanwhile` while the box holds
-  // its sender, then clicks `answer` and waits until the box is gone.
+  // Waits for the message box showing `text` and checks it; runs `meanwhile` while the box holds
+  // its sender, then clicks `answer` (a missing one leaves the box) until the box is gone.
   void ExpectMessage(const std::u16string& text, const std::u16string& caption, HWND owner,
-                     const std::vector<int>& buttons, int answer,
-                     const std::function<void()>& meanwhile = {}) {
+                     int answer, const std::function<void()>& meanwhile = {}) {
     const HWND box = WaitWindow(
-        [&](HWND w) { return IsMessageBox(w) && TextOf(GetDlgItem(w, 0xFFFF)) == text; });
-    std::vector<int> ids;
-    for (const HWND child : ChildrenOf(box))
-      if (ClassOf(child) == u"Button") ids.push_back(GetDlgCtrlID(child));
+        [&](HWND w) { return IsDialogClass(w) && TextOf(GetDlgItem(w, 0xFFFF)) == text; });
     EXPECT_EQ(TextOf(box), caption);
     EXPECT_EQ(GetWindow(box, GW_OWNER), owner);
-    EXPECT_EQ(ids, buttons);
     if (meanwhile) meanwhile();
     Click(GetDlgItem(box, answer));
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); })) << "the box stayed";
