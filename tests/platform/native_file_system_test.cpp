@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <functional>
 
 #ifndef _WIN32
 #include <sys/resource.h>
@@ -23,22 +22,19 @@ TEST(NativeFileSystem, AFailedCallKeepsTheSystemsReason) {
   const std::u16string inMissing =
       missing + static_cast<char16_t>(std::filesystem::path::preferred_separator) + u"f";
   std::unique_ptr<TemporaryFile> temp;
-  const std::pair<const char*, std::function<bool(FileSystem&)>> cases[] = {
-      {"open", [&](FileSystem& f) { return f.OpenForReading(missing) == nullptr; }},
-      {"temporary",
-       [&](FileSystem& f) {
-         return f.CreateTemporaryBeside(inMissing, {}, false, temp) == Made::kFailed;
-       }},
-      {"folder", [&](FileSystem& f) { return f.MakeDirectory(inMissing, {}) == Made::kFailed; }},
-  };
-  for (const auto& [what, fails] : cases) {
-    const std::unique_ptr<FileSystem> files = NativeFileSystem();
-    ASSERT_TRUE(fails(*files)) << what;
+  // Each call on a file system of its own, which holds no reason of an earlier call.
+  const std::unique_ptr<FileSystem> open = NativeFileSystem();
+  const std::unique_ptr<FileSystem> temporary = NativeFileSystem();
+  const std::unique_ptr<FileSystem> folders = NativeFileSystem();
+  ASSERT_EQ(open->OpenForReading(missing), nullptr);
+  ASSERT_EQ(temporary->CreateTemporaryBeside(inMissing, {}, false, temp), Made::kFailed);
+  ASSERT_EQ(folders->MakeDirectory(inMissing, {}), Made::kFailed);
+  for (const FileSystem* files : {open.get(), temporary.get(), folders.get()}) {
 #ifdef _WIN32
     // The text is in the language of the system's installation.
-    EXPECT_FALSE(files->FailureReason().empty()) << what;
+    EXPECT_FALSE(files->FailureReason().empty());
 #else
-    EXPECT_EQ(ToUtf8(files->FailureReason()), "No such file or directory") << what;
+    EXPECT_EQ(ToUtf8(files->FailureReason()), "No such file or directory");
 #endif
   }
 #ifndef _WIN32
