@@ -1,14 +1,48 @@
-// The job's dialog on a terminal: typed answers, questions, the password prompt and the bar.
-#include "cli/terminal_dialog.h"
-
+// What runs of `ozr` cannot show cheaply: the job's dialog on a terminal (typed answers,
+// questions, the password prompt, the bar), and the commands on files only a test can craft (a
+// signed stub for `pack --sfx`, entry names the writer refuses).
 #include <gtest/gtest.h>
 
+#include <deque>
+#include <map>
+
 #include "base/utf.h"
+#include "cli/commands.h"
+#include "cli/console.h"
 #include "cli/progress_line.h"
-#include "fake_console.h"
+#include "cli/terminal_dialog.h"
+#include "support/temp_folder.h"
+#include "support/test_archives.h"
 
 namespace ozr::cli {
 namespace {
+
+namespace fs = std::filesystem;
+
+// Records what the tool writes and answers reads from a script of lines.
+class FakeConsole : public Console {
+ public:
+  void Write(Stream stream, std::u16string_view text) override {
+    (stream == Stream::kOutput ? out : err).append(text);
+  }
+  bool IsTerminal(Stream) override { return false; }
+  bool ReadLine(std::u16string& line) override {
+    if (!ReadSecret(u"", line)) return false;
+    err += u"<" + line + u">\n";  // what the user typed, as a terminal would echo it
+    return true;
+  }
+  bool ReadSecret(std::u16string_view prompt, std::u16string& line) override {
+    err.append(prompt);
+    if (input.empty()) return false;
+    line = input.front();
+    input.pop_front();
+    return true;
+  }
+
+  std::u16string out;
+  std::u16string err;
+  std::deque<std::u16string> input;
+};
 
 TEST(ParseAnswer, RussianAndEnglishInAnyCase) {
   const std::optional<MessageAnswer> y = kIdYes, n = kIdNo, none;
@@ -25,7 +59,7 @@ TEST(ParseAnswer, RussianAndEnglishInAnyCase) {
 std::u16string Dialog(std::optional<MessageCode> message, OverwriteMode overwrite, bool encrypted,
                       std::optional<std::u16string> given, std::deque<std::u16string> typed,
                       bool interrupted = false) {
-  testing::FakeConsole console;
+  FakeConsole console;
   console.input = std::move(typed);
   DialogSettings settings;
   settings.overwrite = overwrite;
@@ -59,16 +93,11 @@ TEST(TerminalDialog, QuestionsMessagesAndPassword) {
       {Dialog(C::kFileExists, yes, false, none, {u"н"}), u"да|"},
       // Questions offering to stop are the user's, whatever --overwrite says.
       {Dialog(C::kCreateFileFailed, yes, false, none, {u"н"}), u"нет|" + createFile + u"<н>\n"},
-      {Dialog(C::kCreateDirectoryFailed, no, false, none, {u"n"}),
-       u"нет|Не удалось создать директорию x." + stop + u"<n>\n"},
-      {Dialog(C::kCreateFileFailed, ask, false, none, {}), u"да|" + createFile + u"\nда\n"},  // EOF
       // After Ctrl+C, and without a terminal, an existing file is kept.
       {Dialog(C::kFileExists, ask, false, none, {u"д"}, true), u"нет|" + exists + u" нет\n"},
       {Dialog(C::kFileExists, ask, false, u"-", {u"д"}), u"нет|" + exists + u" нет\n"},
-      {Dialog(C::kEnterPassword, ask, false, none, {}), u"ok|Введите пароль.\n"},
       {Dialog(C::kEnterPassword, ask, false, none, {}, true), u"ok|"},  // the prompt left by Ctrl+C
       {Dialog(none, ask, false, none, {u"x"}), u"|"},                   // not encrypted
-      {Dialog(none, ask, true, u"дано", {u"x"}), u"дано|"},
       {Dialog(none, ask, true, u"-", {u"x"}), u"|"},
       {Dialog(none, ask, true, none, {j16}), j16 + u"|Пароль: "},
       {Dialog(none, ask, true, none, {j16 + u"ж", u"ok"}),
@@ -80,7 +109,6 @@ TEST(TerminalDialog, QuestionsMessagesAndPassword) {
 
 TEST(FormatProgress, CounterBarAndPercent) {
   const std::vector<std::tuple<uint64_t, uint64_t, uint64_t, uint64_t, std::u16string>> cases = {
-      {1, 3, 0, 1, u"[1/3] [..............................]   0%"},
       {2, 5, 1, 2, u"[2/5] [###############...............]  50%"},
       {3, 3, 9, 7, u"[3/3] [##############################] 100%"},  // past the end: full
       {1, 1, 5, 0, u"[1/1] [..............................]   0%"},  // an empty range
@@ -95,7 +123,7 @@ TEST(FormatProgress, CounterBarAndPercent) {
 }
 
 TEST(ProgressLine, RedrawsOnlyChangesAndCoversLongerTexts) {
-  testing::FakeConsole console;
+  FakeConsole console;
   {
     ProgressLine line(console, true);
     for (const char16_t* text : {u"abcd", u"abcd", u"xy", u"", u"", u"z"}) {
@@ -103,6 +131,62 @@ TEST(ProgressLine, RedrawsOnlyChangesAndCoversLongerTexts) {
     }
   }  // destroyed with a text shown: wiped
   EXPECT_EQ(console.err, u"\rabcd\rxy  \r  \r\rz\r \r");
+}
+
+// `ozr` run with `args` in a fresh current folder holding `files`: the exit status, stdout, stderr
+// and every path there afterwards.
+struct OzrRun {
+  OzrRun(const std::map<std::string, std::vector<uint8_t>>& files,
+         const std::vector<std::string>& args) {
+    const fs::path before = fs::current_path();
+    fs::current_path(folder.path());
+    for (const auto& [name, bytes] : files) testing::WriteFile(name, bytes);
+    FakeConsole console;
+    const int status = RunOzr(args, console);
+    fs::current_path(before);
+    outcome = std::to_string(status) + "|" + ToUtf8(console.out + u"|" + console.err) + "|";
+    for (const std::string& path : testing::ListTree(folder.path())) outcome += path + " ";
+  }
+
+  testing::TempFolder folder;
+  std::string outcome;
+};
+
+TEST(RunPack, SfxDropsTheStubsSignatureAndEndsAtAMultipleOf8) {
+  std::vector<uint8_t> program = testing::PeImage();
+  program.resize(0x405, 0x90);
+  program[0xD8] = 0x5A;                                                   // CheckSum
+  const OzrRun run({{"a", {1}}, {"stub.exe", testing::Signed(program)}},  // its table at 0x408
+                   {"pack", "s.exe", "a", "--sfx", "--stub", "stub.exe", "-q"});
+  EXPECT_EQ(run.outcome,
+            "0||Подпись распаковщика stub.exe удалена: архив за ним сделал бы её "
+            "недействительной. Подпишите готовый файл.\n|a s.exe stub.exe ");
+  const std::vector<uint8_t> written = testing::ReadFile(run.folder.path() / "s.exe");
+  std::vector<uint8_t> unsignedStub(program.begin(), program.end());
+  unsignedStub.resize(0x408);  // its padding kept, the table left out
+  unsignedStub[0xD8] = 0;      // CheckSum
+  ASSERT_GT(written.size(), 0x408u);
+  EXPECT_EQ(std::vector<uint8_t>(written.begin(), written.begin() + 0x408), unsignedStub);
+  EXPECT_EQ(written.size() % 8, 0u);
+  ArchiveSession session;
+  testing::OpenFromMemory(written, session);
+  EXPECT_EQ(session.DataAreaPosition(), 0x408u) << "the archive right behind the stub";
+}
+
+TEST(RunExtract, NamesTheWriterRefuses) {
+  const std::map<std::string, std::vector<uint8_t>> files = {
+      {"a.ozr", testing::WriteArchiveToMemory({{u"ok", testing::Bytes("fine"), {}},
+                                               {u"..\\a\u202E", testing::Bytes("bad"), {}}},
+                                              testing::PlainOptions())}};
+  const std::string refused = "Недопустимое имя файла в архиве: ..\\a\uFFFD.\n";
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"extract", "a.ozr", "-o", "d/out"},
+       "1|Выбранные файлы успешно распакованы.\n|" + refused +
+           "Прервать распаковку? нет\n|a.ozr d/ d/out/ d/out/ok "},
+      // Testing checks every entry, and names the ones `extract` would refuse.
+      {{"test", "a.ozr"}, "1||" + refused + "|a.ozr "},
+  };
+  for (const auto& [args, outcome] : cases) EXPECT_EQ(OzrRun(files, args).outcome, outcome);
 }
 
 }  // namespace
