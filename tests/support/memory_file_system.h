@@ -14,7 +14,7 @@
 
 namespace ozr::testing {
 
-class MemoryFileSystem : public FileSystem {
+class MemoryFileSystem final : public FileSystem {
  public:
   struct Node {
     bool directory = false;

@@ -9,7 +9,7 @@
 
 #include "archive/session.h"
 #include "pack/archive_writer.h"
-#include "support/memory_file_system.h"
+#include "platform/file_system.h"
 
 namespace ozr::testing {
 
@@ -45,12 +45,24 @@ std::vector<uint8_t> WriteArchiveToMemory(const std::vector<PackEntry>& entries,
                                           const CraftedOptions& options,
                                           const std::vector<uint8_t>& prefix = {});
 
-// A Windows file system in which every file named "archive.ozr" holds the given bytes.
-class OneFileSystem final : public MemoryFileSystem {
+// A file system that knows one file, "archive.ozr", holding the given bytes.
+class OneFileSystem : public FileSystem {
  public:
-  explicit OneFileSystem(std::vector<uint8_t> bytes)
-      : MemoryFileSystem(NameRules::kWindows), bytes_(std::move(bytes)) {}
+  explicit OneFileSystem(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
   std::unique_ptr<ReadableFile> OpenForReading(const std::u16string& path) override;
+  Made CreateTemporaryBeside(const std::u16string&, const std::u16string&, bool,
+                             std::unique_ptr<TemporaryFile>&) override {
+    return Made::kFailed;
+  }
+  PathKind QueryPath(const std::u16string&) override { return PathKind::kMissing; }
+  Made MakeDirectory(const std::u16string&, const std::u16string&) override {
+    return Made::kFailed;
+  }
+  std::u16string JoinEntryPath(const std::u16string& folder,
+                               const std::u16string& name) const override {
+    return folder + name;
+  }
+  NameRules Rules() const override { return NameRules::kWindows; }
 
  private:
   std::vector<uint8_t> bytes_;
