@@ -51,11 +51,6 @@ TEST(OpenArchive, FillsTheDialogInOrder) {
           u"summary В архиве файлов: 2, размер в архиве: 49 байт, исходный: 11 байт",
           u"level Степень сжатия: 0", u"item same; размер в архиве: 24 байт, исходный: 5 байт",
           u"item same; размер в архиве: 25 байт, исходный: 6 байт", u"password disabled"}));
-  EXPECT_EQ(session.catalog.at(1).name, u"same");
-
-  testing::RecordingView bare;
-  ASSERT_TRUE(OpenArchive(u"archive.ozr", session, files, bare));
-  EXPECT_EQ(bare.calls.front(), u"comment Комментарий") << "no folder without a backslash";
 }
 
 using Edit = std::function<void(Archive&)>;
@@ -64,9 +59,6 @@ Edit Header(std::function<void(ArchiveHeader&)> edit) {
 }
 Edit Record(uint32_t index, std::function<void(EntryRecord&)> edit) {
   return [=](Archive& b) { testing::EditRecord(b, index, edit); };
-}
-Edit Trailer(std::function<void(ArchiveTrailer&)> edit) {
-  return [=](Archive& b) { testing::EditTrailer(b, edit); };
 }
 
 // The edit, then the list items shown, " disabled" when the password field was, and the failure.
@@ -98,16 +90,12 @@ TEST(OpenArchive, DamagedArchivesAreRefused) {
       {Header([](auto& h) { h.compressionLevel = 9; }), u"3 disabled"},
       {Header([](auto& h) { h.compressionLevel = 10; }), u"0" + kFailed},
       {Header([](auto& h) { h.titleLength = 0; }), u"0" + kFailed},
-      {Header([](auto& h) { h.titleLength = 65; }), u"0" + kFailed},
-      {Header([](auto& h) { h.commentLength = 256; }), u"0" + kFailed},
       {Header([](auto& h) { h.totalPackedSize = 0; }), u"0" + kFailed},
       {Header([](auto& h) { h.totalUnpackedSize = 0; }), u"0" + kFailed},
       {Header([](auto& h) { h.totalPackedSize += 1; }), u"3" + kFailed},
       {Header([](auto& h) { h.totalUnpackedSize -= 1; }), u"3" + kFailed},
       {Header([](auto& h) { h.entryCount = 0; }), u"0" + kFailed},
       {Header([](auto& h) { h.entryCount = 4; }), u"4" + kFailed},
-      {Trailer([](auto& t) { t.headerDistance = 1 << 20; }), u"0" + kFailed},
-      {Trailer([](auto& t) { t.directoryDistance = 1 << 20; }), u"0" + kFailed},
       {Record(1, [](auto& r) { r.unpackedSize = 0; }), u"1" + kFailed},
       {Record(1, [](auto& r) { r.packedSize = 0; }), u"1" + kFailed},
       // A name of 261 units, with the bytes behind it to read it from.
