@@ -113,8 +113,8 @@ Change Declare(int64_t more, uint64_t space) {
     j.files.spaceLeft = space;
   };
 }
-// Refuses `which` for every path but the first entry's target. Closes go to temporary files, so
-// those fail for the first entry as well.
+// Refuses `which` for every path but the first entry's target. Writes and closes go to temporary
+// files, so those fail for the first entry as well.
 Change Refuse(Call which) {
   return [=](MemoryJob& j) {
     j.files.refuse = [which](Call call, const std::u16string& path) {
@@ -161,6 +161,8 @@ TEST(ExtractionJob, EndsQuestionsAndFailures) {
       // Each with exactly the room for what may be written: a byte more would fail the write.
       {Declare(-140000, 5 + 10000), "Y", E::kMismatchStop, mismatch, "1 0 0"},
       {Declare(1, UINT64_MAX), "Y", E::kMismatchStop, mismatch, "1 0 0"},
+      // A failed first write: the reason comes from the failing call itself.
+      {Refuse(Call::kWrite), "", E::kFrameStop, Talk({kWriteFailed}, kStop), "0 0 0"},
       {Refuse(Call::kClose), "", E::kFrameStop, Talk({kWriteFailed}, kStop), "0 0 0"},
       {Declare(0, 30000), "Y", E::kFrameStop, Talk({kExists, kWriteFailed}, kStop), "1 0 0"},
       {Refuse(Call::kMove), "YN", E::kSucceeded, Talk({kExists, kCreateFile}, kDone), "1 1 0"},

@@ -28,7 +28,7 @@ class MemoryFileSystem::Writer final : public TemporaryFile {
   Writer& operator=(const Writer&) = delete;
 
   size_t Write(const uint8_t* data, size_t count) override {
-    if (closed_) return 0;
+    if (closed_ || files_.Refused(Call::kWrite, path_)) return 0;
     const auto n = static_cast<size_t>(std::min<uint64_t>(count, files_.spaceLeft));
     files_.spaceLeft -= n;
     std::vector<uint8_t>& bytes = Own().bytes;

@@ -23,7 +23,7 @@ class MemoryFileSystem final : public FileSystem {
     std::vector<uint8_t> bytes;
   };
   // The calls that `refuse` may make fail; kMove is a commit.
-  enum class Call { kCreateTemporary, kMove, kClose };
+  enum class Call { kCreateTemporary, kMove, kWrite, kClose };
 
   explicit MemoryFileSystem(NameRules rules) : rules_(rules) {}
 
