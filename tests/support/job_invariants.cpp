@@ -37,7 +37,7 @@ std::string CheckAfterJob(const MemoryFileSystem& files, const FileTree& before,
                           const std::u16string& destination, ArchiveSession& session,
                           const std::u16string& password) {
   if (files.openWriters() != 0) return "a file was left open";
-  // Every change to the tree goes through one of these paths, and none removes a file of its own.
+  // Every change to the tree goes through one of these paths; the only file removed is a temporary.
   for (const auto& path : files.changedPaths()) {
     if (!files.IsInside(path, destination)) return "a change outside the folder: " + ToUtf8(path);
   }
