@@ -21,8 +21,8 @@ using Call = testing::MemoryFileSystem::Call;
 const std::vector<uint8_t> kContent = testing::NoiseContent(150000, 1);
 
 // A small first entry, then f.txt in frames of 10000 bytes, over the user's own f.txt.
-std::vector<uint8_t> Archive(const std::u16string& first) {
-  testing::CraftedOptions options = testing::EncryptedOptions(u"pw");
+std::vector<uint8_t> Archive(const std::u16string& first,
+                             testing::CraftedOptions options = testing::EncryptedOptions(u"pw")) {
   options.frameContent = 10000;
   return testing::WriteArchiveToMemory({{first, Bytes("first"), {}}, {u"f.txt", kContent, {}}},
                                        options);
@@ -105,6 +105,11 @@ using Change = std::function<void(MemoryJob&)>;
 Change First(const char16_t* name) {
   return [=](MemoryJob& j) { j.archive = Archive(name); };
 }
+// A plain archive, extracted without a password.
+const Change kPlain = [](MemoryJob& j) {
+  j.archive = Archive(u"first", testing::PlainOptions());
+  j.dialog.password = u"";
+};
 // f.txt declaring `more` bytes than it holds, the header's total following; `space` for writes.
 Change Declare(int64_t more, uint64_t space) {
   return [=](MemoryJob& j) {
@@ -145,6 +150,7 @@ TEST(ExtractionJob, EndsQuestionsAndFailures) {
   const JobCase cases[] = {
       {none, "Y", E::kSucceeded, exists, "2 0 0", true},
       {none, "N", E::kSucceeded, exists, "1 1 0"},
+      {kPlain, "Y", E::kSucceeded, exists, "2 0 0", true},
       {[](MemoryJob& j) { j.dialog.password = u""; }, "", E::kNoPassword, noPassword, "0 0 0"},
       // Existing folders are taken silently.
       {[](MemoryJob& j) { j.files.AddDirectory(u"D:\\dest\\keep\\sub"); }, "Y", E::kSucceeded,
