@@ -21,7 +21,7 @@ class MemoryFileSystem::Writer final : public TemporaryFile {
     ++files_.openWriters_;
   }
   ~Writer() override {
-    Discard();
+    Remove();
     --files_.openWriters_;
   }
   Writer(const Writer&) = delete;
@@ -57,16 +57,17 @@ class MemoryFileSystem::Writer final : public TemporaryFile {
     files_.nodes_[*target] = std::move(moved);
     return ended_ = true;
   }
-  bool Discard() override {
+  bool Discard() override { return Remove(); }
+  std::u16string LeftPath() const override { return path_; }
+  std::u16string FailureReason() const override { return u"refused"; }
+
+ private:
+  bool Remove() {
     if (ended_) return true;
     files_.changed_.push_back(path_);
     files_.nodes_.erase(*files_.Resolve(path_));
     return ended_ = true;
   }
-  std::u16string LeftPath() const override { return path_; }
-  std::u16string FailureReason() const override { return u"refused"; }
-
- private:
   Node& Own() { return files_.nodes_.at(*files_.Resolve(path_)); }
 
   MemoryFileSystem& files_;
