@@ -17,7 +17,7 @@ FileTree TakeTree(const MemoryFileSystem& files);
 
 // Empty when the rules hold, otherwise the first one broken:
 // - no file is left open and no temporary file is left;
-// - every change the job asked for lies inside `destination`, and nothing outside it differs;
+// - every change the job asked for lies inside `destination`;
 // - every file is as it was, or holds the whole content of an entry whose path it has, decoded
 //   with `password` and matching its entrySum: a stop never leaves a partial file.
 // Moves the archive's read position.

@@ -2,7 +2,6 @@
 #include "support/memory_file_system.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "support/memory_files.h"
 
@@ -10,10 +9,7 @@ namespace ozr::testing {
 
 namespace {
 
-std::u16string Upper(std::u16string s) {
-  for (char16_t& c : s) c = c >= u'a' && c <= u'z' ? char16_t(c - 32) : c;
-  return s;
-}
+char16_t Upper(char16_t c) { return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c; }
 
 }  // namespace
 
@@ -22,11 +18,11 @@ class MemoryFileSystem::Writer final : public TemporaryFile {
  public:
   Writer(MemoryFileSystem& files, std::u16string path, std::u16string target, bool durable)
       : files_(files), path_(std::move(path)), target_(std::move(target)), durable_(durable) {
-    ++*files_.openWriters_;
+    ++files_.openWriters_;
   }
   ~Writer() override {
     Remove();
-    --*files_.openWriters_;
+    --files_.openWriters_;
   }
   Writer(const Writer&) = delete;
   Writer& operator=(const Writer&) = delete;
@@ -35,7 +31,7 @@ class MemoryFileSystem::Writer final : public TemporaryFile {
     if (closed_ || files_.Refused(Call::kWrite, path_)) return 0;
     const auto n = static_cast<size_t>(std::min<uint64_t>(count, files_.spaceLeft));
     files_.spaceLeft -= n;
-    std::vector<uint8_t>& bytes = *files_.nodes_.at(*files_.Resolve(path_)).bytes;
+    std::vector<uint8_t>& bytes = Own().bytes;
     bytes.insert(bytes.end(), data, data + n);
     return n;
   }
@@ -43,21 +39,36 @@ class MemoryFileSystem::Writer final : public TemporaryFile {
     if (closed_) return true;
     closed_ = true;
     if (files_.Refused(Call::kClose, path_)) return false;
-    if (!durable_) return true;
-    if (files_.Refused(Call::kFlush, path_)) return false;
-    files_.nodes_.at(*files_.Resolve(path_)).flushed = true;
+    Own().flushed = durable_;
     return true;
   }
-  bool Commit() override { return ended_ = files_.MoveReplacing(path_, target_); }
+  bool Commit() override {
+    files_.changed_.insert(files_.changed_.end(), {path_, target_});
+    const auto target = files_.Resolve(target_);
+    if (ended_ || files_.Refused(Call::kMove, target_) || !target ||
+        !files_.ParentIsDirectory(*target)) {
+      return false;
+    }
+    const auto existing = files_.nodes_.find(*target);
+    if (existing != files_.nodes_.end() && existing->second.directory) return false;
+    Node moved = std::move(Own());
+    moved.temporary = false;
+    files_.nodes_.erase(*files_.Resolve(path_));
+    files_.nodes_[*target] = std::move(moved);
+    return ended_ = true;
+  }
   bool Discard() override { return Remove(); }
   std::u16string LeftPath() const override { return path_; }
   std::u16string FailureReason() const override { return u"refused"; }
 
  private:
   bool Remove() {
-    if (!ended_) ended_ = files_.RemoveFile(path_);
-    return ended_;
+    if (ended_) return true;
+    files_.changed_.push_back(path_);
+    files_.nodes_.erase(*files_.Resolve(path_));
+    return ended_ = true;
   }
+  Node& Own() { return files_.nodes_.at(*files_.Resolve(path_)); }
 
   MemoryFileSystem& files_;
   std::u16string path_;
@@ -68,19 +79,20 @@ class MemoryFileSystem::Writer final : public TemporaryFile {
 };
 
 std::optional<std::u16string> MemoryFileSystem::Resolve(const std::u16string& path) const {
-  std::u16string root;
+  std::u16string resolved;
   size_t start = 1;
-  if (windows() && path.size() >= 2 && path[1] == u':' && Upper(path.substr(0, 1)) >= u"A" &&
-      Upper(path.substr(0, 1)) <= u"Z") {
-    root = Upper(path.substr(0, 2));
+  if (windows()) {
+    if (path.size() < 2 || path[1] != u':' || Upper(path[0]) < u'A' || Upper(path[0]) > u'Z') {
+      return std::nullopt;
+    }
+    resolved = {Upper(path[0]), u':'};
     start = 2;
-  } else if (windows() || path.empty() || path[0] != u'/') {
+  } else if (path.empty() || path[0] != u'/') {
     return std::nullopt;
   }
   std::vector<std::u16string> levels;
   while (start <= path.size()) {
-    size_t end = start;
-    while (end < path.size() && path[end] != u'/' && !(windows() && path[end] == u'\\')) ++end;
+    const size_t end = std::min(path.find_first_of(windows() ? u"\\/" : u"/", start), path.size());
     std::u16string level = path.substr(start, end - start);
     start = end + 1;
     if (level == u"..") {
@@ -91,12 +103,12 @@ std::optional<std::u16string> MemoryFileSystem::Resolve(const std::u16string& pa
     if (windows()) {
       while (!level.empty() && (level.back() == u'.' || level.back() == u' ')) level.pop_back();
       if (level.find(u':') != std::u16string::npos) return std::nullopt;
-      level = Upper(level);
+      std::transform(level.begin(), level.end(), level.begin(), Upper);
     }
     if (!level.empty() && level != u".") levels.push_back(level);
   }
-  for (const auto& level : levels) root += Separator() + level;
-  return root.empty() ? u"/" : root;
+  for (const auto& level : levels) resolved += Separator() + level;
+  return resolved.empty() ? u"/" : resolved;
 }
 
 bool MemoryFileSystem::IsInside(const std::u16string& path, const std::u16string& folder) const {
@@ -134,14 +146,13 @@ void MemoryFileSystem::AddFile(const std::u16string& path, std::vector<uint8_t> 
   const std::u16string resolved = Resolve(path).value();
   const size_t cut = resolved.rfind(Separator());
   AddDirectory(cut == 0 ? u"/" : resolved.substr(0, cut));
-  nodes_[resolved] = {false, false, false,
-                      std::make_shared<std::vector<uint8_t>>(std::move(bytes))};
+  nodes_[resolved] = Node{false, false, false, std::move(bytes)};
 }
 
 std::unique_ptr<ReadableFile> MemoryFileSystem::OpenForReading(const std::u16string& path) {
   const Node* node = Find(path);
-  if (Refused(Call::kOpen, path) || node == nullptr || node->directory) return nullptr;
-  return std::make_unique<MemoryReadableFile>(*node->bytes);
+  if (node == nullptr || node->directory) return nullptr;
+  return std::make_unique<MemoryReadableFile>(node->bytes);
 }
 
 Made MemoryFileSystem::CreateTemporaryBeside(const std::u16string& target, const std::u16string&,
@@ -158,7 +169,7 @@ Made MemoryFileSystem::CreateTemporaryBeside(const std::u16string& target, const
     if (!resolved || !ParentIsDirectory(*resolved)) return Made::kFailed;
     if (nodes_.count(*resolved) != 0) continue;
     changed_.push_back(candidate);
-    nodes_[*resolved] = {false, true, false, std::make_shared<std::vector<uint8_t>>()};
+    nodes_[*resolved] = Node{false, true, false, {}};
     file = std::make_unique<Writer>(*this, candidate, target, durable);
     return Made::kDone;
   }
@@ -173,34 +184,11 @@ PathKind MemoryFileSystem::QueryPath(const std::u16string& path) {
 Made MemoryFileSystem::MakeDirectory(const std::u16string& path, const std::u16string&) {
   changed_.push_back(path);
   const auto resolved = Resolve(path);
-  if (Refused(Call::kMakeDirectory, path) || !resolved || nodes_.count(*resolved) != 0 ||
-      !ParentIsDirectory(*resolved)) {
+  if (!resolved || nodes_.count(*resolved) != 0 || !ParentIsDirectory(*resolved)) {
     return Made::kFailed;
   }
   nodes_[*resolved].directory = true;
   return Made::kDone;
-}
-
-bool MemoryFileSystem::RemoveFile(const std::u16string& path) {
-  changed_.push_back(path);
-  const auto found = Refused(Call::kRemove, path) ? nodes_.end() : nodes_.find(*Resolve(path));
-  if (found == nodes_.end() || found->second.directory) return false;
-  nodes_.erase(found);
-  return true;
-}
-
-bool MemoryFileSystem::MoveReplacing(const std::u16string& from, const std::u16string& to) {
-  changed_.push_back(from);
-  changed_.push_back(to);
-  const auto target = Resolve(to);
-  if (Refused(Call::kMove, to) || !target || !ParentIsDirectory(*target)) return false;
-  const auto existing = nodes_.find(*target);
-  if (existing != nodes_.end() && existing->second.directory) return false;
-  Node moved = nodes_.at(*Resolve(from));
-  moved.temporary = false;
-  nodes_.erase(*Resolve(from));
-  nodes_[*target] = std::move(moved);
-  return true;
 }
 
 std::u16string MemoryFileSystem::JoinEntryPath(const std::u16string& folder,

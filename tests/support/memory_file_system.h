@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,20 +20,10 @@ class MemoryFileSystem final : public FileSystem {
     bool directory = false;
     bool temporary = false;  // made by CreateTemporaryBeside and not committed since
     bool flushed = false;    // its data reached the disk before it took its name
-    std::shared_ptr<std::vector<uint8_t>> bytes;
+    std::vector<uint8_t> bytes;
   };
-  // The calls that `refuse` may make fail. kFlush: the Close of a durable file; kMove: a commit;
-  // kRemove: a discard.
-  enum class Call {
-    kOpen,
-    kCreateTemporary,
-    kMakeDirectory,
-    kRemove,
-    kMove,
-    kWrite,
-    kClose,
-    kFlush
-  };
+  // The calls that `refuse` may make fail; kMove is a commit.
+  enum class Call { kCreateTemporary, kMove, kWrite, kClose };
 
   explicit MemoryFileSystem(NameRules rules) : rules_(rules) {}
 
@@ -55,7 +44,7 @@ class MemoryFileSystem final : public FileSystem {
   // to), as given, whether or not the call succeeded.
   const std::vector<std::u16string>& changedPaths() const { return changed_; }
   // Files opened for writing and not yet destroyed.
-  int openWriters() const { return *openWriters_; }
+  int openWriters() const { return openWriters_; }
 
   // Answers true to make a call fail, given the call and its path (for a move, the target).
   std::function<bool(Call, const std::u16string&)> refuse;
@@ -81,13 +70,11 @@ class MemoryFileSystem final : public FileSystem {
   bool Refused(Call call, const std::u16string& path) const { return refuse && refuse(call, path); }
   // The resolved parent of a resolved path, when it is a folder here.
   bool ParentIsDirectory(const std::u16string& resolved) const;
-  bool RemoveFile(const std::u16string& path);
-  bool MoveReplacing(const std::u16string& from, const std::u16string& to);
 
   NameRules rules_;
   std::map<std::u16string, Node> nodes_;
   std::vector<std::u16string> changed_;
-  std::shared_ptr<int> openWriters_ = std::make_shared<int>(0);
+  int openWriters_ = 0;
   int temporaryCounter_ = 0;
 };
 

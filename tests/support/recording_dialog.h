@@ -37,7 +37,7 @@ class RecordingDialog : public ExtractionDialog {
                     (message.detail.empty() ? "" : " [" + ToUtf8(message.detail) + "]"));
     if ((message.flags & kMbYesNo) == 0) return kIdOk;
     if (answers.empty()) {
-      unexpectedQuestion = true;
+      calls.push_back("unanswered");
       return kIdNo;
     }
     const MessageAnswer answer = answers.front();
@@ -61,7 +61,6 @@ class RecordingDialog : public ExtractionDialog {
   std::deque<MessageAnswer> answers;
   std::function<void(ControlId, uint64_t)> onPosition;
   std::vector<std::string> calls;
-  bool unexpectedQuestion = false;
 };
 
 }  // namespace ozr::testing

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "archive/open_startup_archive.h"
+#include "base/utf.h"
 
 namespace ozr::testing {
 
@@ -53,10 +54,7 @@ class RecordingView : public StartupView {
 
  private:
   void Add(std::u16string call) { calls.push_back(std::move(call)); }
-  static std::u16string Number(unsigned n) {
-    const std::string digits = std::to_string(n);
-    return {digits.begin(), digits.end()};
-  }
+  static std::u16string Number(unsigned n) { return FromUtf8(std::to_string(n)); }
 };
 
 }  // namespace ozr::testing

@@ -185,10 +185,6 @@ uint64_t PositionFromTrailer(const std::vector<uint8_t>& a, bool header) {
 
 }  // namespace
 
-void EditTrailer(std::vector<uint8_t>& archive, const std::function<void(ArchiveTrailer&)>& edit) {
-  Rewrite(archive, archive.size() - kTrailerSize, ParseTrailer, SerializeTrailer, edit);
-}
-
 void EditHeader(std::vector<uint8_t>& archive, const std::function<void(ArchiveHeader&)>& edit) {
   Rewrite(archive, PositionFromTrailer(archive, true), ParseHeader, SerializeHeader, edit);
 }

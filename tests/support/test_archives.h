@@ -71,9 +71,8 @@ class OneFileSystem : public FileSystem {
 // Opens archive bytes into `session`; throws what OpenArchive throws.
 void OpenFromMemory(const std::vector<uint8_t>& archive, ArchiveSession& session);
 
-// Rewrites a record of archive bytes through its parsed fields: the trailer, the header, or the
-// EntryRecord of entry `index`; each is found as a reader finds it, from the end of the file.
-void EditTrailer(std::vector<uint8_t>& archive, const std::function<void(ArchiveTrailer&)>& edit);
+// Rewrites a record of archive bytes through its parsed fields: the header, or the EntryRecord of
+// entry `index`; each is found as a reader finds it, from the end of the file.
 void EditHeader(std::vector<uint8_t>& archive, const std::function<void(ArchiveHeader&)>& edit);
 void EditRecord(std::vector<uint8_t>& archive, uint32_t index,
                 const std::function<void(EntryRecord&)>& edit);
