@@ -46,21 +46,16 @@ using DamageCase = std::pair<Edit, std::u16string>;
 
 TEST(OpenArchive, DamagedArchivesAreRefused) {
   const std::u16string kFailed = u" Ошибка при чтении архива.";
-  const auto write = [](std::vector<PackEntry> entries, testing::CraftedOptions options,
-                        Archive prefix = {}) {
-    return [=](Archive& b) { b = testing::WriteArchiveToMemory(entries, options, prefix); };
-  };
   testing::CraftedOptions longest = testing::PlainOptions(std::u16string(64, u'T'));
   longest.comment = std::u16string(255, u'к');
-  const Edit longestTexts = write({{std::u16string(260, u'n'), Bytes("hello"), {}}}, longest);
+  const Edit longestTexts = [=](Archive& b) {
+    b = testing::WriteArchiveToMemory({{std::u16string(260, u'n'), Bytes("hello"), {}}}, longest);
+  };
   const DamageCase cases[] = {
       {longestTexts, u"1 disabled"},
-      {write(ThreeEntries(), testing::PlainOptions(), testing::NoiseContent(70001, 9)),
-       u"3 disabled"},
       {[](Archive& b) { b = SignedWithPadding(b, 0); }, u"3 disabled"},
       {[](Archive& b) { b = SignedWithPadding(b, 7); }, u"3 disabled"},
       {Header([](auto& h) { h.notEncrypted = 2; }), u"3"},
-      {Header([](auto& h) { h.compressionLevel = 9; }), u"3 disabled"},
       {Header([](auto& h) { h.compressionLevel = 10; }), u"0" + kFailed},
       {Header([](auto& h) { h.titleLength = 0; }), u"0" + kFailed},
       {Header([](auto& h) { h.totalPackedSize += 1; }), u"3" + kFailed},
@@ -77,7 +72,6 @@ TEST(OpenArchive, DamagedArchivesAreRefused) {
        u"1" + kFailed},
       // The data area reaching in front of the file.
       {[](Archive& b) { b.erase(b.begin()); }, u"3" + kFailed},
-      {[](Archive& b) { b.assign(7, 0); }, u"0" + kFailed},
   };
   for (const DamageCase& c : cases) {
     SCOPED_TRACE(&c - cases);
@@ -117,11 +111,7 @@ TEST(OpenStartupArchive, OwnArchiveFirstThenTheChosenOne) {
     return testing::WriteArchiveToMemory({{std::move(name), Bytes("x"), {}}},
                                          testing::PlainOptions());
   };
-  const auto program = [](const Archive& tail) {
-    Archive bytes = Bytes("MZ a program that is no archive by itself");
-    bytes.insert(bytes.end(), tail.begin(), tail.end());
-    return bytes;
-  };
+  const Archive program = Bytes("MZ a program that is no archive by itself");
   Archive damaged = archive(u"damaged");
   testing::EditHeader(damaged, [](auto& h) { h.totalPackedSize += 1; });
   const Archive chosen = archive(u"выбранный.txt");
@@ -133,15 +123,13 @@ TEST(OpenStartupArchive, OwnArchiveFirstThenTheChosenOne) {
     return rest;
   };
   const StartupCase cases[] = {
-      {"self-extracting", program(archive(u"свой.txt")), chosen, false, StartupResult::kOpened,
-       calls(false, {u"folder C:\\Программы\\", u"limit 16", u"fit", u"свой.txt"})},
-      {"a plain program", program({}), chosen, false, StartupResult::kOpened,
+      {"a plain program", program, chosen, false, StartupResult::kOpened,
        calls(true, {u"folder D:\\Архивы\\", u"limit 16", u"fit", u"выбранный.txt"})},
-      {"choice cancelled", program({}), chosen, true, StartupResult::kChoiceFailed,
+      {"choice cancelled", program, chosen, true, StartupResult::kChoiceFailed,
        calls(true, {u"end 0"})},
-      {"chosen file damaged", program({}), damaged, false, StartupResult::kChoiceFailed,
+      {"chosen file damaged", program, damaged, false, StartupResult::kChoiceFailed,
        calls(true, {u"folder D:\\Архивы\\", kReadFailed, u"end 0", u"damaged"})},
-      {"chosen file cannot be opened", program({}), std::nullopt, false, StartupResult::kOpenFailed,
+      {"chosen file cannot be opened", program, std::nullopt, false, StartupResult::kOpenFailed,
        calls(true, {kOpenFailed, u"end 0"})},
       {"program file cannot be opened", std::nullopt, chosen, false, StartupResult::kOpenFailed,
        calls(false, {kOpenFailed, u"end 0"})},
