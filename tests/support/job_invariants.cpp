@@ -46,13 +46,12 @@ std::string CheckAfterJob(const MemoryFileSystem& files, const FileTree& before,
     const auto resolved = files.Resolve(files.JoinEntryPath(destination, entry.name));
     if (resolved) entriesByPath[*resolved].push_back(index);
   }
-  const FileTree after = TakeTree(files);
-  for (const auto& [path, content] : after) {
-    if (files.nodes().at(path).temporary) return "a temporary file was left: " + ToUtf8(path);
+  for (const auto& [path, node] : files.nodes()) {
+    if (node.temporary) return "a temporary file was left: " + ToUtf8(path);
     const auto old = before.find(path);
-    if (!content || (old != before.end() && old->second == content)) continue;
+    if (node.directory || (old != before.end() && old->second == node.bytes)) continue;
     const auto& candidates = entriesByPath[path];
-    const auto& written = *content;  // clang 14 cannot capture a structured binding
+    const auto& written = node.bytes;  // clang 14 cannot capture a structured binding
     if (std::none_of(candidates.begin(), candidates.end(), [&](uint32_t index) {
           return IsWholeEntry(session, index, password, written);
         })) {

@@ -28,7 +28,7 @@ class MemoryFileSystem::Writer final : public TemporaryFile {
   Writer& operator=(const Writer&) = delete;
 
   size_t Write(const uint8_t* data, size_t count) override {
-    if (closed_ || files_.Refused(Call::kWrite, path_)) return 0;
+    if (files_.Refused(Call::kWrite, path_)) return 0;
     const auto n = static_cast<size_t>(std::min<uint64_t>(count, files_.spaceLeft));
     files_.spaceLeft -= n;
     std::vector<uint8_t>& bytes = Own().bytes;
@@ -36,8 +36,6 @@ class MemoryFileSystem::Writer final : public TemporaryFile {
     return n;
   }
   bool Close() override {
-    if (closed_) return true;
-    closed_ = true;
     if (files_.Refused(Call::kClose, path_)) return false;
     Own().flushed = durable_;
     return true;
@@ -74,7 +72,6 @@ class MemoryFileSystem::Writer final : public TemporaryFile {
   std::u16string path_;
   std::u16string target_;
   bool durable_;
-  bool closed_ = false;
   bool ended_ = false;  // committed or removed
 };
 
@@ -159,8 +156,8 @@ Made MemoryFileSystem::CreateTemporaryBeside(const std::u16string& target, const
                                              bool durable, std::unique_ptr<TemporaryFile>& file) {
   changed_.push_back(target);
   if (Refused(Call::kCreateTemporary, target)) return Made::kFailed;
-  const size_t cut = target.find_last_of(windows() ? u"\\/" : u"/");
-  const std::u16string folder = cut == std::u16string::npos ? u"" : target.substr(0, cut + 1);
+  const std::u16string folder =
+      target.substr(0, target.find_last_of(windows() ? u"\\/" : u"/") + 1);
   for (;;) {
     const std::string number = std::to_string(temporaryCounter_++);
     const std::u16string candidate =

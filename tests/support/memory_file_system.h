@@ -59,7 +59,6 @@ class MemoryFileSystem final : public FileSystem {
   std::u16string JoinEntryPath(const std::u16string& folder,
                                const std::u16string& entryName) const override;
   NameRules Rules() const override { return rules_; }
-  // The same word, "refused", for every failed call.
   std::u16string FailureReason() const override { return u"refused"; }
 
  private:

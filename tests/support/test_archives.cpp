@@ -84,17 +84,16 @@ CraftedOptions EncryptedOptions(std::u16string password, std::u16string title) {
 
 namespace {
 
-// One entry's frames of `frameContent` bytes each (the last may be shorter; without a size, as
-// much as fits a ChunkBuffer).
+// One entry's frames of `frameContent` bytes each (the last may be shorter).
 EntryRecord CraftEntry(const PackEntry& entry, const CraftedOptions& options, FrameWriter& frames,
                        ArchiveOutput& out) {
   const std::vector<uint8_t>& content = entry.bytes;
-  const size_t step = options.frameContent != 0 ? options.frameContent : kChunkBufferSize;
   EntryRecord record;
   record.unpackedSize = content.size();
   record.nameLength = static_cast<uint32_t>(entry.name.size());
   for (size_t at = 0; at < content.size();) {
-    const auto take = static_cast<uint32_t>(std::min(step, content.size() - at));
+    const auto take =
+        static_cast<uint32_t>(std::min<size_t>(options.frameContent, content.size() - at));
     const uint32_t length = frames.Compress(content.data() + at, take);
     record.packedSize += frames.Emit(length, at + take == content.size(), out);
     record.entrySum =
@@ -104,20 +103,16 @@ EntryRecord CraftEntry(const PackEntry& entry, const CraftedOptions& options, Fr
   return record;
 }
 
-// The regions in the order the crafted options ask for, from the writer's building blocks.
+// The regions in the writer's order, from its building blocks, with frames of the crafted size.
 void Craft(const std::vector<PackEntry>& entries, const CraftedOptions& options,
            ArchiveOutput& out) {
   std::optional<ArchiveKey> key;
   if (options.encrypted) key.emplace(DeriveArchiveKey(options.password));
   FrameWriter frames(options.compressionLevel, key ? &*key : nullptr);
-  // The data area first, apart, so that the header knows its totals wherever it goes.
-  std::vector<uint8_t> data;
-  MemoryWritableFile dataFile(data);
-  ArchiveOutput dataOut(dataFile, 0);
   ArchiveHeader header;
   std::vector<EntryRecord> records;
   for (const PackEntry& entry : entries) {
-    records.push_back(CraftEntry(entry, options, frames, dataOut));
+    records.push_back(CraftEntry(entry, options, frames, out));
     header.totalUnpackedSize += records.back().unpackedSize;
     header.totalPackedSize += records.back().packedSize;
   }
@@ -127,15 +122,10 @@ void Craft(const std::vector<PackEntry>& entries, const CraftedOptions& options,
   header.titleLength = static_cast<uint32_t>(options.title.size());
   header.notEncrypted = options.encrypted ? 0 : 1;
 
-  uint64_t headerAt = out.position();
-  if (options.headerFirst) WriteHeaderBlock(out, header, options.comment, options.title);
-  out.Write(data.data(), data.size());
   const uint64_t directoryAt = out.position();
   WriteDirectory(out, records, entries);
-  if (!options.headerFirst) {
-    headerAt = out.position();
-    WriteHeaderBlock(out, header, options.comment, options.title);
-  }
+  const uint64_t headerAt = out.position();
+  WriteHeaderBlock(out, header, options.comment, options.title);
   WriteTrailer(out, headerAt, directoryAt);
 }
 
@@ -146,7 +136,7 @@ std::vector<uint8_t> WriteArchiveToMemory(const std::vector<PackEntry>& entries,
                                           const std::vector<uint8_t>& prefix) {
   std::vector<uint8_t> bytes(prefix);
   MemoryWritableFile file(bytes);
-  if (options.headerFirst || options.frameContent != 0) {
+  if (options.frameContent != 0) {
     ArchiveOutput out(file, bytes.size());
     Craft(entries, options, out);
   } else {

@@ -32,7 +32,6 @@ struct CraftedOptions : PackOptions {
   // Implicit: the writer's own options are crafted options of no particular shape.
   CraftedOptions(PackOptions options = {}) : PackOptions(std::move(options)) {}
 
-  bool headerFirst = false;   // the header block in front of the data area
   uint32_t frameContent = 0;  // content bytes per frame, which must fit; 0: as the writer chooses
 };
 
