@@ -81,8 +81,6 @@ TEST(TerminalDialog, QuestionsMessagesAndPassword) {
   using C = MessageCode;
   const OverwriteMode ask = OverwriteMode::kAsk, no = OverwriteMode::kNo, yes = OverwriteMode::kYes;
   const std::u16string exists = u"Файл x уже существует.\nПерезаписать?";
-  const std::u16string stop = u"\nПрервать распаковку? [д/н] ";
-  const std::u16string createFile = u"Не удалось создать файл x." + stop;
   const std::u16string j16(16, u'ж');
   const std::nullopt_t none = std::nullopt;
   const std::vector<std::pair<std::u16string, std::u16string>> cases = {
@@ -91,7 +89,8 @@ TEST(TerminalDialog, QuestionsMessagesAndPassword) {
       {Dialog(C::kFileExists, no, false, none, {u"д"}), u"нет|" + exists + u" нет\n"},
       {Dialog(C::kFileExists, yes, false, none, {u"н"}), u"да|"},
       // Questions offering to stop are the user's, whatever --overwrite says.
-      {Dialog(C::kCreateFileFailed, yes, false, none, {u"н"}), u"нет|" + createFile + u"<н>\n"},
+      {Dialog(C::kCreateFileFailed, yes, false, none, {u"н"}),
+       u"нет|Не удалось создать файл x.\nПрервать распаковку? [д/н] <н>\n"},
       // After Ctrl+C, and without a terminal, an existing file is kept.
       {Dialog(C::kFileExists, ask, false, none, {u"д"}, true), u"нет|" + exists + u" нет\n"},
       {Dialog(C::kFileExists, ask, false, u"-", {u"д"}), u"нет|" + exists + u" нет\n"},
@@ -118,17 +117,6 @@ TEST(FormatProgress, CounterBarAndPercent) {
   for (const auto& [entry, entries, position, range, line] : cases) {
     EXPECT_EQ(FormatProgress(entry, entries, position, range), line) << ToUtf8(line);
   }
-}
-
-TEST(ProgressLine, RedrawsOnlyChangesAndCoversLongerTexts) {
-  FakeConsole console;
-  {
-    ProgressLine line(console, true);
-    for (const char16_t* text : {u"abcd", u"abcd", u"xy", u"", u"", u"z"}) {
-      *text ? line.Show(text) : line.Clear();
-    }
-  }  // destroyed with a text shown: wiped
-  EXPECT_EQ(console.err, u"\rabcd\rxy  \r  \r\rz\r \r");
 }
 
 // `ozr` run with `args` in a fresh current folder holding `files`: the exit status, stdout, stderr
@@ -168,6 +156,19 @@ TEST(RunPack, SfxDropsTheStubsSignatureAndEndsAtAMultipleOf8) {
   ArchiveSession session;
   testing::OpenFromMemory(written, session);
   EXPECT_EQ(session.DataAreaPosition(), 0x408u) << "the archive right behind the stub";
+}
+
+TEST(RunPack, StoppedLeavesNoArchive) {
+  testing::TempFolder folder;
+  testing::WriteFile(folder.path() / "a", {1});
+  Arguments arguments;
+  arguments.output = PathFromBytes((folder.path() / "a.ozr").string());
+  arguments.inputs = {PathFromBytes((folder.path() / "a").string())};
+  FakeConsole console;
+  const std::atomic<bool> stopped{true};
+  EXPECT_EQ(RunPack(arguments, console, *NativeFileSystem(), u"", stopped), 130);
+  EXPECT_EQ(console.err, u"Прервано пользователем.\n");
+  EXPECT_EQ(testing::ListTree(folder.path()), std::vector<std::string>{"a"});
 }
 
 // Testing checks every entry, and names the ones `extract` would refuse.
