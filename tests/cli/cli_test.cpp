@@ -1,6 +1,5 @@
-// What runs of `ozr` cannot show cheaply: the job's dialog on a terminal (typed answers,
-// questions, the password prompt, the bar), and the commands on files only a test can craft (a
-// signed stub for `pack --sfx`, entry names the writer refuses).
+// What runs of `ozr` cannot show cheaply: the dialog and the bar on a terminal, and commands on
+// files only a test can craft (a signed stub for `pack --sfx`, entry names the writer refuses).
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -82,8 +81,6 @@ TEST(TerminalDialog, QuestionsMessagesAndPassword) {
   using C = MessageCode;
   const OverwriteMode ask = OverwriteMode::kAsk, no = OverwriteMode::kNo, yes = OverwriteMode::kYes;
   const std::u16string exists = u"Файл x уже существует.\nПерезаписать?";
-  const std::u16string stop = u"\nПрервать распаковку? [д/н] ";
-  const std::u16string createFile = u"Не удалось создать файл x." + stop;
   const std::u16string j16(16, u'ж');
   const std::nullopt_t none = std::nullopt;
   const std::vector<std::pair<std::u16string, std::u16string>> cases = {
@@ -92,7 +89,8 @@ TEST(TerminalDialog, QuestionsMessagesAndPassword) {
       {Dialog(C::kFileExists, no, false, none, {u"д"}), u"нет|" + exists + u" нет\n"},
       {Dialog(C::kFileExists, yes, false, none, {u"н"}), u"да|"},
       // Questions offering to stop are the user's, whatever --overwrite says.
-      {Dialog(C::kCreateFileFailed, yes, false, none, {u"н"}), u"нет|" + createFile + u"<н>\n"},
+      {Dialog(C::kCreateFileFailed, yes, false, none, {u"н"}),
+       u"нет|Не удалось создать файл x.\nПрервать распаковку? [д/н] <н>\n"},
       // After Ctrl+C, and without a terminal, an existing file is kept.
       {Dialog(C::kFileExists, ask, false, none, {u"д"}, true), u"нет|" + exists + u" нет\n"},
       {Dialog(C::kFileExists, ask, false, u"-", {u"д"}), u"нет|" + exists + u" нет\n"},
@@ -109,7 +107,6 @@ TEST(TerminalDialog, QuestionsMessagesAndPassword) {
 
 TEST(FormatProgress, CounterBarAndPercent) {
   const std::vector<std::tuple<uint64_t, uint64_t, uint64_t, uint64_t, std::u16string>> cases = {
-      {2, 5, 1, 2, u"[2/5] [###############...............]  50%"},
       {3, 3, 9, 7, u"[3/3] [##############################] 100%"},  // past the end: full
       {1, 1, 5, 0, u"[1/1] [..............................]   0%"},  // an empty range
       {0, 0, 1, 3, u"[##########....................]  33%"},
@@ -120,17 +117,6 @@ TEST(FormatProgress, CounterBarAndPercent) {
   for (const auto& [entry, entries, position, range, line] : cases) {
     EXPECT_EQ(FormatProgress(entry, entries, position, range), line) << ToUtf8(line);
   }
-}
-
-TEST(ProgressLine, RedrawsOnlyChangesAndCoversLongerTexts) {
-  FakeConsole console;
-  {
-    ProgressLine line(console, true);
-    for (const char16_t* text : {u"abcd", u"abcd", u"xy", u"", u"", u"z"}) {
-      *text ? line.Show(text) : line.Clear();
-    }
-  }  // destroyed with a text shown: wiped
-  EXPECT_EQ(console.err, u"\rabcd\rxy  \r  \r\rz\r \r");
 }
 
 // `ozr` run with `args` in a fresh current folder holding `files`: the exit status, stdout, stderr
@@ -162,31 +148,37 @@ TEST(RunPack, SfxDropsTheStubsSignatureAndEndsAtAMultipleOf8) {
             "0||Подпись распаковщика stub.exe удалена: архив за ним сделал бы её "
             "недействительной. Подпишите готовый файл.\n|a s.exe stub.exe ");
   const std::vector<uint8_t> written = testing::ReadFile(run.folder.path() / "s.exe");
-  std::vector<uint8_t> unsignedStub(program.begin(), program.end());
-  unsignedStub.resize(0x408);  // its padding kept, the table left out
-  unsignedStub[0xD8] = 0;      // CheckSum
+  program.resize(0x408);  // as written: its padding kept, the table left out
+  program[0xD8] = 0;      // CheckSum
   ASSERT_GT(written.size(), 0x408u);
-  EXPECT_EQ(std::vector<uint8_t>(written.begin(), written.begin() + 0x408), unsignedStub);
+  EXPECT_EQ(std::vector<uint8_t>(written.begin(), written.begin() + 0x408), program);
   EXPECT_EQ(written.size() % 8, 0u);
   ArchiveSession session;
   testing::OpenFromMemory(written, session);
   EXPECT_EQ(session.DataAreaPosition(), 0x408u) << "the archive right behind the stub";
 }
 
-TEST(RunExtract, NamesTheWriterRefuses) {
-  const std::map<std::string, std::vector<uint8_t>> files = {
-      {"a.ozr", testing::WriteArchiveToMemory({{u"ok", testing::Bytes("fine"), {}},
-                                               {u"..\\a\u202E", testing::Bytes("bad"), {}}},
-                                              testing::PlainOptions())}};
-  const std::string refused = "Недопустимое имя файла в архиве: ..\\a\uFFFD.\n";
-  const std::pair<std::vector<std::string>, std::string> cases[] = {
-      {{"extract", "a.ozr", "-o", "d/out"},
-       "1|Выбранные файлы успешно распакованы.\n|" + refused +
-           "Прервать распаковку? нет\n|a.ozr d/ d/out/ d/out/ok "},
-      // Testing checks every entry, and names the ones `extract` would refuse.
-      {{"test", "a.ozr"}, "1||" + refused + "|a.ozr "},
-  };
-  for (const auto& [args, outcome] : cases) EXPECT_EQ(OzrRun(files, args).outcome, outcome);
+TEST(RunPack, StoppedLeavesNoArchive) {
+  testing::TempFolder folder;
+  testing::WriteFile(folder.path() / "a", {1});
+  Arguments arguments;
+  arguments.output = PathFromBytes((folder.path() / "a.ozr").string());
+  arguments.inputs = {PathFromBytes((folder.path() / "a").string())};
+  FakeConsole console;
+  const std::atomic<bool> stopped{true};
+  EXPECT_EQ(RunPack(arguments, console, *NativeFileSystem(), u"", stopped), 130);
+  EXPECT_EQ(console.err, u"Прервано пользователем.\n");
+  EXPECT_EQ(testing::ListTree(folder.path()), std::vector<std::string>{"a"});
+}
+
+// Testing checks every entry, and names the ones `extract` would refuse.
+TEST(RunTest, NamesEntriesExtractRefuses) {
+  const OzrRun run(
+      {{"a.ozr", testing::WriteArchiveToMemory({{u"ok", testing::Bytes("fine"), {}},
+                                                {u"..\\a\u202E", testing::Bytes("bad"), {}}},
+                                               testing::PlainOptions())}},
+      {"test", "a.ozr"});
+  EXPECT_EQ(run.outcome, "1||Недопустимое имя файла в архиве: ..\\a\uFFFD.\n|a.ozr ");
 }
 
 }  // namespace

@@ -1,16 +1,12 @@
 #!/usr/bin/env python3
 """Runs the built `ozr` as a user would, on real files: one table of command lines with their exact
 stdout, stderr (or all a terminal shows), exit status and the files they leave. With --ozr: one
-build (Windows through --wine); with --cross: archives made by each build are read by the other,
-and a signed one (made with --unpacker) by both."""
+build (Windows through --wine); with --cross: archives made by each build are read by the other."""
 
-import argparse, os, pty, random, re, select, shutil, signal, subprocess, sys, tempfile, time
+import argparse, os, pty, random, re, select, shutil, signal, subprocess, sys, tempfile
 
 PASSWORD = "пароль"
 DONE = "Выбранные файлы успешно распакованы.\n"
-SOUND = "Все файлы архива исправны.\n"
-DECRYPTION = "Ошибка расшифрования. Скорее всего, введен неверный пароль.\n"
-STOPPED = "Прервано пользователем.\n"
 SUMMARY = "В архиве файлов: 3, размер в архиве: {?}, исходный: 294.48 КБ\nСтепень сжатия: "
 ENTRIES = ["дерево\\ПРОЧТИ.txt; размер в архиве: {?}, исходный: 12 байт\n",
            "дерево\\а\\б\\глубоко.txt; размер в архиве: {?}, исходный: 1.50 КБ\n",
@@ -18,6 +14,7 @@ ENTRIES = ["дерево\\ПРОЧТИ.txt; размер в архиве: {?}, �
 TREE = {"дерево/ПРОЧТИ.txt": b"read me now\n", "дерево/а/б/глубоко.txt": b"deep line\n" * 153 +
         b"......", "дерево/снимок.bin": random.Random(5).randbytes(300000)}
 WIPE = "\r" + " " * 43 + "\r"  # what clears the bar of two entries
+STUB = b"MZ" + random.Random(7).randbytes(70000)
 NEW = {"t/a.txt": b"new", "t/z.bin": random.Random(3).randbytes(3000000)}
 
 
@@ -38,11 +35,9 @@ class Tool:
         self.wine = os.path.abspath(wine) if wine and self.windows else None
         self.sep = "\\" if self.windows else "/"
 
-    def command(self, args, path=None):
-        return ([self.wine] if self.wine else []) + [path or self.path] + list(args)
-
     def run(self, args, cwd, code=0, out=None, err=None, path=None, prefix=()):
-        done = subprocess.run(list(prefix) + self.command(args, path), cwd=cwd, timeout=120,
+        command = ([self.wine] if self.wine else []) + [path or self.path] + list(args)
+        done = subprocess.run(list(prefix) + command, cwd=cwd, timeout=120,
                               stdin=subprocess.DEVNULL, capture_output=True)
         # Files and pipes get "\r\n" line ends on Windows.
         got = [s.decode().replace("\r\n", "\n" if self.windows else "\r\n")
@@ -95,14 +90,8 @@ def put(files, folders=(), links=()):
 
 
 def beside(box, ozr):
-    os.makedirs(os.path.join(box, "bin"))
+    write(os.path.join(box, "bin", "unpacker.exe"), STUB)
     shutil.copy(ozr.path, os.path.join(box, "bin", os.path.basename(ozr.path)))
-
-
-def sparse(box, ozr):
-    os.makedirs(os.path.join(box, "big"))
-    with open(os.path.join(box, "big", "big.bin"), "wb") as f:
-        f.truncate(512 << 20)  # zeros, which a sparse file holds without disk space
 
 
 def special(box, ozr):
@@ -132,40 +121,25 @@ def rows(ozr):
     """(command line, exit status, stdout, stderr, files afterwards, step before, how): later rows
     use what earlier ones made. A command line starting with "bin" runs the copy of the program
     there. How: a script of (text to wait for, text to type or a signal) on a terminal, whose
-    whole screen is given as stderr; a signal sent while the program writes the file of
-    `afterwards`; or "unprivileged"."""
-    s, long = ozr.sep, "Пароль длиннее 16 знаков."
-    index = "Номер файла должен быть целым числом от 0: "
-    stub = b"MZ" + random.Random(7).randbytes(70000)
+    whole screen is given as stderr; or "unprivileged"."""
+    s = ozr.sep
     refused = "Имя файла нельзя записать в архив (в Windows оно недопустимо: «:», имя " \
         "устройства, точка или пробел в конце, знак направления письма): b/a\ufffdb.\n"
     unsafe = "Недопустимое имя файла в архиве: {}.\nПрервать распаковку? нет\n"
     unwritable = "Имя файла нельзя записать в архив (в нём есть «\\» или знаки не в UTF-8): c/"
     skipped = ": это не обычный файл и не папка.\n"
-    kills = [(["extract", "big.ozr", "-o", "k", "--overwrite", "yes"], "k/big/big.bin")]
-    # Under Wine the packing ends before its temporary file is seen.
-    kills += [] if ozr.windows else [(["pack", "k2/new.ozr", "big", "-l", "1"], "k2/new.ozr")]
     return [
         usage([], "Не указана команда."),
         usage(["frobnicate"], "Неизвестная команда: frobnicate."),
         usage(["list", "a.ozr", "-p", "x"], "Неизвестный аргумент: -p."),
-        usage(["list"], "Не указан архив."),
         usage(["extract", "a.ozr", "-o"], "Не указано значение параметра --output."),
-        *[usage(["extract", "a.ozr", i], f"{index}{i}.") for i in ("x1", "4294967296")],
-        usage(["extract", "a.ozr", "--overwrite", "always"],
-              "Параметр --overwrite принимает значения ask, yes или no: always."),
-        usage(["extract", "a.ozr", "-p", "😀" * 9], long),  # 18 UTF-16 units
+        usage(["extract", "a.ozr", "x1"], "Номер файла должен быть целым числом от 0: x1."),
+        usage(["extract", "a.ozr", "-p", "😀" * 9], "Пароль длиннее 16 знаков."),  # 18 UTF-16 units
         usage(["pack"], "Не указан файл архива, который нужно создать."),
-        usage(["pack", "x.ozr"], "Не указаны файлы или папки для записи в архив."),
         usage(["pack", "x", "d", "-l", "10"], "Степень сжатия должна быть от 0 до 9."),
-        usage(["pack", "x", "d", "--title", "t" * 65],
-              "Заголовок архива должен занимать от 1 до 64 знаков."),
+        usage(["pack", "x", "d", "-p", "x" * 17], "Пароль длиннее 16 знаков."),
         usage(["pack", "x", "d", "--comment", "c" * 200 + "\n" * 28],  # 256 with "\r\n"
               "Комментарий архива длиннее 255 знаков."),
-        usage(["pack", "x", "d", "-p", ""], "Введите пароль."),
-        usage(["pack", "x", "d", "-p", "x" * 17], long),
-        usage(["pack", "x", "d", "--stub", "u"],
-              "Параметр --stub действует только вместе с --sfx."),
         # Help wins over everything else; each command has its own.
         (["pack", "--help", "-l", "77"], 0, "Использование: ozr pack ВЫХОД{*}", ""),
         (["-h"], 0, "ozr — просмотр, проверка, распаковка и создание архивов .ozr\n{*}", ""),
@@ -198,11 +172,9 @@ def rows(ozr):
           "--comment", "Первая\n\x1b[2Jвторая\n"], 0, SUMMARY + "0\n", ""),
         (["list", "e.ozr"], 0, "Д\ufffd]0;x\ufffd\nПервая\n\ufffd[2Jвторая\n\n" + SUMMARY + "0\n" +
          "".join(ENTRIES), ""),
-        (["test", "e.ozr", "-p", ""], 1, "", "Введите пароль.\n"),
-        (["extract", "e.ozr", "-o", "w", "-p", "Пароль"], 1, "", DECRYPTION, {"w": {}}),
         (["extract", "e.ozr", "-o", "e", "-p", PASSWORD], 0, DONE, "", {"e": tree()}),
         (["pack", "l.ozr", "src", "-p", "😀" * 8, "-l", "9", "--title", "t" * 64, "-q"], 0, "", ""),
-        (["test", "l.ozr", "-p", "😀" * 8], 0, SOUND, ""),
+        (["test", "l.ozr", "-p", "😀" * 8], 0, "Все файлы архива исправны.\n", ""),
         # The default title: the file name, cut to 64 UTF-16 units, not inside a surrogate pair.
         *[row for name in ("x" + "\U0010fffd" * 40, "xy" + "\U0010fffd" * 40) for row in (
             (["pack", name, "src", "-q"], 0, "", ""), (["list", name], 0, name[:-9] + "\n{*}", "")
@@ -213,19 +185,11 @@ def rows(ozr):
          "p/hollow.\nНет ни одного файла, который можно записать в архив.\n", {"n.ozr": b"old"},
          put({}, ["p/hollow"])),
         # Without --stub, the unpacker beside the program.
-        (["bin", "pack", "t.exe", "src", "--sfx"], 1, "",
-         "Не удалось прочитать файл {?}unpacker.exe.\n({?})\n", {}, beside),
         (["bin", "pack", "t.exe", "src", "--sfx", "-q"], 0, "", "",
-         {"t.exe": lambda data: data.startswith(stub)}, put({"bin/unpacker.exe": stub})),
-        # A signal in the middle of writing leaves the old file and no temporary one.
-        (["pack", "big.ozr", "big", "-q", "-l", "1"], 0, "", "", {}, sparse),
-        *[(args + ["-q"], *((None,) * 3 if ozr.windows or sig == signal.SIGKILL else
-                            (130, "", STOPPED)), {target: b"old"}, put({target: b"old"}), sig)
-          for args, target in kills for sig in (signal.SIGHUP, signal.SIGTERM, signal.SIGKILL)],
+         {"t.exe": lambda data: data.startswith(STUB)}, beside),
     ] + ([] if ozr.windows else [
         # Names that are not UTF-8 are used byte for byte, and are no entry names.
         (["pack", "o\udcff.ozr", "p\udcff/in", "-q"], 0, "", "", {}, put({"p\udcff/in/b": b"m"})),
-        (["list", "o\udcff.ozr"], 0, "o\ufffd.ozr\n{*}in\\b; {?}\n", ""),
         (["extract", "o\udcff.ozr", "-o", "out\udcff", "-q"], 0, "", "", {"out\udcff/in/b": b"m"}),
         (["pack", "n.ozr", "c/\udcff"], 1, "", unwritable + "\ufffd.\n", {},
          put({"c/\udcff": b"x"})),
@@ -244,7 +208,6 @@ def rows(ozr):
         (["pack", "u.ozr", "u"], 1, "", "Не удалось прочитать файл u/sub.\n", {}, unreadable,
          "unprivileged"),
         (["pack", "t.ozr", "t", "-p", PASSWORD, "-q"], 0, "", "", {}, put(NEW)),
-        (["test", "t.ozr", "-q", "-p", PASSWORD], 0, None, "", {}, None, []),
         # The answer is echoed again after the silent password prompt.
         (["extract", "t.ozr", "-o", "o"], 0, None, "Пароль: \n" + asked("o") + "да\n{*}" + WIPE +
          DONE, {"o": NEW}, put({"o/t/a.txt": b"old"}),
@@ -252,7 +215,7 @@ def rows(ozr):
         # Ctrl+C at the question: answered as without a terminal; the job stops at the first
         # chunk of the next entry, whose partial file is removed.
         (["extract", "t.ozr", "-o", "o2", "-p", PASSWORD], 130, None,
-         asked("o2") + f"\nнет\n\r[2/2] [{'.' * 30}]   0%{WIPE}{STOPPED}",
+         asked("o2") + f"\nнет\n\r[2/2] [{'.' * 30}]   0%{WIPE}Прервано пользователем.\n",
          {"o2": {"t/a.txt": b"old"}}, put({"o2/t/a.txt": b"old"}), [("[д/н] ", signal.SIGINT)]),
     ])
 
@@ -265,53 +228,12 @@ def test_table(ozr, box):
         if isinstance(how, list):
             got = on_terminal(ozr, args, box, list(how))
             check(got[0] == code and matches(err, got[1]), f"{args} {how}: {got!r:.600}")
-        elif isinstance(how, int):
-            got = interrupt(ozr, args, box, how, os.path.dirname(os.path.join(box, *after)))
-            check(code is None or got == (code, out, err), f"{args} {how!r}: {got}")
         else:
             # root reads every folder, except from a user namespace of its own
             prefix = ["unshare", "--user"] if how and os.geteuid() == 0 else []
             copy = args[:1] == ["bin"] and os.path.join(box, "bin", os.path.basename(ozr.path))
             ozr.run(args[1:] if copy else args, box, code, out, err, path=copy, prefix=prefix)
         check_files(box, after)
-
-
-def interrupt(ozr, args, box, sig, folder):
-    """Sends `sig` while the program writes a file in `folder`: its exit status, stdout, stderr."""
-    process = subprocess.Popen(ozr.command(args), cwd=box, stdout=subprocess.PIPE,
-                               stdin=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    wait_until(lambda: growing_output(process, folder), 60, f"{args} {sig!r}: no output")
-    # Held still while the signal is sent, so that it lands in the middle of the writing.
-    for each in (signal.SIGSTOP, sig, signal.SIGCONT):
-        process.send_signal(each)
-    out, err = process.communicate(timeout=60)
-    # Under Wine the server, another process, deletes the marked file after the program.
-    wait_until(lambda: len(os.listdir(folder)) == 1, 10, f"{sig!r}: {os.listdir(folder)}")
-    return process.returncode, out.decode(), err.decode()
-
-
-def wait_until(condition, seconds, failure):
-    deadline = time.time() + seconds
-    while not condition():
-        check(time.time() < deadline, failure)
-        time.sleep(0.01)
-
-
-def growing_output(process, folder):
-    """Whether the program writes a file in `folder` not yet in place: one under a temporary
-    name, or an unnamed one it holds open (Linux). Also true once it has ended."""
-    held = f"/proc/{process.pid}/fd"
-    paths = [os.path.join(folder, n) for n in os.listdir(folder)]
-    paths += [os.path.join(held, fd) for fd in os.listdir(held)] if os.path.isdir(held) else []
-    for path in paths:
-        try:  # files and descriptors come and go meanwhile
-            inside = not path.startswith(held) or \
-                os.readlink(path).startswith(os.path.realpath(folder) + os.sep)
-            if inside and os.stat(path).st_size > 3:  # more than the old file's b"old"
-                return True
-        except FileNotFoundError:
-            pass
-    return process.poll() is not None
 
 
 def on_terminal(ozr, args, cwd, script):
@@ -340,9 +262,8 @@ def on_terminal(ozr, args, cwd, script):
     return os.waitstatus_to_exitcode(status), shown.decode().replace("\r\n", "\n")
 
 
-def test_cross(linux, windows, unpacker, box):
-    """Each build (each crypto backend) writes the same bytes and reads what the other wrote; both
-    read a self-extracting archive signed after it was made, of a length the signer pads."""
+def test_cross(linux, windows, box):
+    """Each build (each crypto backend) writes the same bytes and reads what the other wrote."""
     put(tree("src/"))(box, None)
     for options in ([], ["-p", PASSWORD]):
         for maker, reader in ((linux, windows), (windows, linux)):
@@ -354,27 +275,6 @@ def test_cross(linux, windows, unpacker, box):
             check_files(box, {tag: tree()})
         check(read(os.path.join(box, f"w{len(options)}.ozr")) ==
               read(os.path.join(box, f"l{len(options)}.ozr")), f"{options}: the builds differ")
-    odd = ["pack", "odd.ozr", "odd", "-l", "0", "--title", "T", "-q"]
-    write(os.path.join(box, "odd", "x.txt"), b"x")
-    linux.run(odd, box)
-    # A stored entry of n bytes makes the archive n - 1 bytes longer than one of 1 byte.
-    n = 1 + (5 - len(read(unpacker)) - os.path.getsize(os.path.join(box, "odd.ozr"))) % 8
-    write(os.path.join(box, "odd", "x.txt"), b"x" * n)
-    linux.run(odd, box)
-    write(os.path.join(box, "odd.exe"), read(unpacker) + read(os.path.join(box, "odd.ozr")))
-    # A throw-away self-signed certificate.
-    key, cert = os.path.join(box, "key.pem"), os.path.join(box, "cert.pem")
-    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
-                    "-subj", "/CN=ozr test publisher", "-keyout", key, "-out", cert],
-                   check=True, capture_output=True)
-    subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-in", "odd.exe",
-                    "-out", "signed.exe"], cwd=box, check=True, capture_output=True)
-    listed = linux.run(["list", "odd.exe"], box)
-    for tool in (linux, windows):
-        tag = "w" if tool.windows else "l"
-        tool.run(["list", "signed.exe"], box, 0, listed, "")
-        tool.run(["extract", "signed.exe", "-o", tag], box, 0, DONE, "")
-        check_files(box, {tag: {"odd/x.txt": b"x" * n}})
 
 
 def main():
@@ -391,7 +291,7 @@ def main():
     box, failure = tempfile.mkdtemp(prefix="ozr-cli-"), None
     try:
         if o.cross:
-            test_cross(Tool(o.cross[0]), Tool(o.cross[1], o.wine), os.path.abspath(o.unpacker), box)
+            test_cross(Tool(o.cross[0]), Tool(o.cross[1], o.wine), box)
         else:
             test_table(Tool(o.ozr, o.wine), box)
     except AssertionError as error:
