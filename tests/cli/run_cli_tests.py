@@ -3,7 +3,7 @@
 stdout, stderr (or all a terminal shows), exit status and the files they leave. With --ozr: one
 build (Windows through --wine); with --cross: archives made by each build are read by the other."""
 
-import argparse, os, pty, random, re, select, shutil, signal, subprocess, sys, tempfile
+import argparse, os, pty, random, re, select, shutil, signal, subprocess, sys, tempfile, time
 
 PASSWORD = "пароль"
 DONE = "Выбранные файлы успешно распакованы.\n"
@@ -94,6 +94,12 @@ def beside(box, ozr):
     shutil.copy(ozr.path, os.path.join(box, "bin", os.path.basename(ozr.path)))
 
 
+def sparse(box, ozr):
+    os.makedirs(os.path.join(box, "big"))
+    with open(os.path.join(box, "big", "big.bin"), "wb") as f:
+        f.truncate(512 << 20)  # zeros, which a sparse file holds without disk space
+
+
 def special(box, ozr):
     put({}, ["r", "r2", "r3"], [("r/file", "../g/k"), ("r/dir", "../d"), ("r2/gone", "nowhere")])(
         box, ozr)
@@ -121,13 +127,19 @@ def rows(ozr):
     """(command line, exit status, stdout, stderr, files afterwards, step before, how): later rows
     use what earlier ones made. A command line starting with "bin" runs the copy of the program
     there. How: a script of (text to wait for, text to type or a signal) on a terminal, whose
-    whole screen is given as stderr; or "unprivileged"."""
+    whole screen is given as stderr; a signal sent while the program writes the one file of
+    `afterwards`; or "unprivileged"."""
     s = ozr.sep
     refused = "Имя файла нельзя записать в архив (в Windows оно недопустимо: «:», имя " \
         "устройства, точка или пробел в конце, знак направления письма): b/a\ufffdb.\n"
     unsafe = "Недопустимое имя файла в архиве: {}.\nПрервать распаковку? нет\n"
     unwritable = "Имя файла нельзя записать в архив (в нём есть «\\» или знаки не в UTF-8): c/"
     skipped = ": это не обычный файл и не папка.\n"
+    # Into folder k a file is replaced, into n one is new. Under Wine the packing ends before its
+    # output is seen.
+    kills = [(["extract", "big.ozr", "-o", o, "--overwrite", "yes"], o + "/big/big.bin") for o in "kn"]
+    kills += [] if ozr.windows else [(["pack", o + "2/new.ozr", "big", "-l", "1"], o + "2/new.ozr")
+                                     for o in "kn"]
     return [
         usage([], "Не указана команда."),
         usage(["frobnicate"], "Неизвестная команда: frobnicate."),
@@ -187,6 +199,20 @@ def rows(ozr):
         # Without --stub, the unpacker beside the program.
         (["bin", "pack", "t.exe", "src", "--sfx", "-q"], 0, "", "",
          {"t.exe": lambda data: data.startswith(STUB)}, beside),
+        # A signal in the middle of writing leaves the old file, or none, and no temporary one.
+        (["pack", "big.ozr", "big", "-q", "-l", "1"], 0, "", "", {}, sparse),
+        *[(args + ["-q"], *((None,) * 3 if ozr.windows or sig == signal.SIGKILL else
+                            (130, "", "Прервано пользователем.\n")), {target: old},
+           put({target: old}) if old else put({}, [os.path.dirname(target)]), sig)
+          for args, target in kills for old in [target[0] == "k" and b"old" or None]
+          for sig in ((signal.SIGHUP, signal.SIGTERM) if old else ()) + (signal.SIGKILL,)],
+        # Whether an entry goes through a link out of the folder to a file or to a folder to be
+        # made; a link that stays inside is followed.
+        (["pack", "x.ozr", "x", "in", "-q"], 0, "", "", {}, put(
+            {"x/f": b"evil", "x/s/g": b"evil", "in/z": b"good"}, ["dd/real", "outside"],
+            [("dd/x", "../outside"), ("dd/in", "real")])),
+        (["extract", "x.ozr", "-o", "dd"], 1, DONE, unsafe.format("x\\f") +
+         unsafe.format("x\\s\\g"), {"outside": {}, "dd/real": {"z": b"good"}}),
     ] + ([] if ozr.windows else [
         # Names that are not UTF-8 are used byte for byte, and are no entry names.
         (["pack", "o\udcff.ozr", "p\udcff/in", "-q"], 0, "", "", {}, put({"p\udcff/in/b": b"m"})),
@@ -198,13 +224,6 @@ def rows(ozr):
         (["pack", "n.ozr", "r", "r2", "r3", "-q"], 0, "", "Пропущена ссылка на папку r/dir.\n"
          f"Пропущен r2/gone{skipped}Пропущен r3/pipe{skipped}", {}, special),
         (["list", "n.ozr"], 0, "n.ozr\n{?}\n{?}\nr\\file; {?}\n", ""),
-        # Whether an entry goes through a link out of the folder to a file or to a folder to be
-        # made; a link that stays inside is followed.
-        (["pack", "x.ozr", "x", "in", "-q"], 0, "", "", {}, put(
-            {"x/f": b"evil", "x/s/g": b"evil", "in/z": b"good"}, ["dd/real", "outside"],
-            [("dd/x", "../outside"), ("dd/in", "real")])),
-        (["extract", "x.ozr", "-o", "dd"], 1, DONE, unsafe.format("x\\f") +
-         unsafe.format("x\\s\\g"), {"outside": {}, "dd/real": {"z": b"good"}}),
         (["pack", "u.ozr", "u"], 1, "", "Не удалось прочитать файл u/sub.\n", {}, unreadable,
          "unprivileged"),
         (["pack", "t.ozr", "t", "-p", PASSWORD, "-q"], 0, "", "", {}, put(NEW)),
@@ -228,12 +247,57 @@ def test_table(ozr, box):
         if isinstance(how, list):
             got = on_terminal(ozr, args, box, list(how))
             check(got[0] == code and matches(err, got[1]), f"{args} {how}: {got!r:.600}")
+        elif isinstance(how, int):
+            got = interrupt(ozr, args, box, how, *after.items())
+            check(code is None or got == (code, out, err), f"{args} {how!r}: {got}")
         else:
             # root reads every folder, except from a user namespace of its own
             prefix = ["unshare", "--user"] if how and os.geteuid() == 0 else []
             copy = args[:1] == ["bin"] and os.path.join(box, "bin", os.path.basename(ozr.path))
             ozr.run(args[1:] if copy else args, box, code, out, err, path=copy, prefix=prefix)
         check_files(box, after)
+
+
+def interrupt(ozr, args, box, sig, target_and_old):
+    """Sends `sig` while the program writes the target: its exit status, stdout and stderr."""
+    target, old = target_and_old
+    folder = os.path.dirname(os.path.join(box, target))
+    process = subprocess.Popen(([ozr.wine] if ozr.wine else []) + [ozr.path] + args, cwd=box,
+                               stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE)
+    wait_until(lambda: growing_output(process, folder), 60, f"{args} {sig!r}: no output")
+    # Held still while the signal is sent, so that it lands in the middle of the writing.
+    for each in (signal.SIGSTOP, sig, signal.SIGCONT):
+        process.send_signal(each)
+    out, err = process.communicate(timeout=60)
+    # Under Wine the server, another process, deletes the marked file after the program.
+    kept = [os.path.basename(target)] if old else []
+    wait_until(lambda: os.listdir(folder) == kept, 10, f"{sig!r}: {os.listdir(folder)}")
+    return process.returncode, out.decode(), err.decode()
+
+
+def wait_until(condition, seconds, failure):
+    deadline = time.time() + seconds
+    while not condition():
+        check(time.time() < deadline, failure)
+        time.sleep(0.01)
+
+
+def growing_output(process, folder):
+    """Whether the program writes a file in `folder` not yet in place: one under a name of its
+    own, or an unnamed one it holds open (Linux). Also true once it has ended."""
+    held = f"/proc/{process.pid}/fd"
+    paths = [os.path.join(folder, n) for n in os.listdir(folder)]
+    paths += [os.path.join(held, fd) for fd in os.listdir(held)] if os.path.isdir(held) else []
+    for path in paths:
+        try:  # files and descriptors come and go meanwhile
+            inside = not path.startswith(held) or \
+                os.readlink(path).startswith(os.path.realpath(folder) + os.sep)
+            if inside and os.stat(path).st_size > 3:  # more than the old file's b"old"
+                return True
+        except FileNotFoundError:
+            pass
+    return process.poll() is not None
 
 
 def on_terminal(ozr, args, cwd, script):
