@@ -47,7 +47,9 @@ TEST(ArchiveWriter, RefusesWhatTheUnpackerCouldNotOpenOrUse) {
     std::string refusal;
   } cases[] = {
       {Options(u""), x, "Заголовок архива должен занимать от 1 до 64 знаков."},
+      {Options(u"t", 10), x, "Степень сжатия должна быть от 0 до 9."},
       {Options(u"t", 6, u""), x, "Введите пароль."},
+      {Options(u"t", 6, u"ppppppppppppppppp"), x, "Пароль длиннее 16 знаков."},
       {Options(u"t"),
        {longName, Bytes("x"), {}},
        "Имя в архиве длиннее 260 знаков: " + ToUtf8(longName) + "."},
