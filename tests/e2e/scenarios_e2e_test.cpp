@@ -143,7 +143,6 @@ TEST(E2e, OpensItsOwnArchiveAndAborts) {
   Click(run.Control(kAbortButton));
   run.ExpectMessage(u"Прервать процесс распаковки?", u"Подтверждение", dialog, IDYES);
   EXPECT_TRUE(WaitUntil([&] { return StateOf(run) == "111110, 0..1 at 0, 0..1 at 0"; }));
-  EXPECT_TRUE(IsWindowEnabled(dialog)) << "an abort shows no message";
   EXPECT_EQ(testing::ReadFile(stage.output + u"first.txt"), Bytes("первый"));
   PostMessageW(dialog, WM_CLOSE, 0, 0);
   EXPECT_EQ(run.WaitExit(), 0u);

@@ -38,7 +38,8 @@ TEST(NativeFileSystem, AFailedCallKeepsTheSystemsReason) {
 
 #ifndef _WIN32
 // Files land in the folders their paths name, even when a folder is replaced between two of them,
-// with the mode the umask leaves; a temporary whose commit failed is removed.
+// with the mode the umask leaves; a temporary whose commit failed is removed; checking a folder
+// outside the destination leaves no descriptor open.
 TEST(NativeFileSystem, FilesLandWhereTheirPathsSay) {
   namespace fs = std::filesystem;
   testing::TempFolder folder;
@@ -56,6 +57,7 @@ TEST(NativeFileSystem, FilesLandWhereTheirPathsSay) {
   fs::create_directories(root / "b");
   const mode_t mask = ::umask(022);
   EXPECT_TRUE(commit("a/1") && commit("b/2"));
+  const auto open = std::distance(fs::directory_iterator("/proc/self/fd"), {});
   fs::rename(root / "b", root / "old");  // the folder opened for "b/2" is elsewhere now
   fs::create_directory(root / "b");
   EXPECT_TRUE(commit("b/3"));
@@ -71,6 +73,10 @@ TEST(NativeFileSystem, FilesLandWhereTheirPathsSay) {
   fs::create_directories(root / "c/x");
   EXPECT_FALSE(temp->Commit());
   EXPECT_TRUE(temp->Discard());
+  fs::create_directory_symlink("/usr/lib", root / "l");  // two levels below the top: outside
+  EXPECT_EQ(create("l/f", temp), Made::kOutside);
+  EXPECT_EQ(std::distance(fs::directory_iterator("/proc/self/fd"), {}), open);
+  fs::remove(root / "l");
 
   EXPECT_EQ(testing::ListTree(root),
             (std::vector<std::string>{"a/", "a/1", "b/", "b/3", "c/", "c/x/", "old/", "old/2"}));
