@@ -34,40 +34,27 @@ TEST(Utf, ConvertsCharactersAndKeepsTheBytesOfWhatIsNone) {
     EXPECT_EQ(PathToBytes(c.path), c.bytes) << c.bytes;
     EXPECT_EQ(IsWholeUtf16(c.path), c.path == c.text) << c.bytes;  // characters only, as names
   }
-  EXPECT_EQ(ToUtf8(u"Отчёт \U0001F4E6 ok"), "Отчёт \xF0\x9F\x93\xA6 ok");
-  for (int byte = 0x80; byte <= 0xFF; ++byte) {
-    const std::string alone(1, static_cast<char>(byte));
-    EXPECT_EQ(PathToBytes(PathFromBytes(alone)), alone) << byte;
-  }
-  // Shown, a kept byte is a replacement character, as is a surrogate that stands for no byte or
-  // a high one that ends the text.
-  EXPECT_EQ(ToUtf8(u"\xDCFF"), "\xEF\xBF\xBD");
+  // Shown, a surrogate that stands for no byte or a high one that ends the text is a replacement
+  // character.
   EXPECT_EQ(PathToBytes(u"\xD800"), "\xEF\xBF\xBD");
   EXPECT_EQ(ToUtf8(std::u16string_view(u"\xD800\xDC00", 1)), "\xEF\xBF\xBD");
 }
 
 TEST(FormatSize, ExactTextsAtEveryBoundaryAndTheLinesMadeOfThem) {
-  // 1.125, 1.625 and 2.375 are exact halves, which round up; 1.0048828125 rounds down;
-  // 1073741825 is 2^30 in single precision; counts of 2^63 and more are negative as signed
-  // numbers, shown as their low 32 bits.
+  // 1.125 is an exact half, which rounds up; 1.0048828125 rounds down; 1073741825 is 2^30 in
+  // single precision; counts of 2^63 and more are negative as signed numbers, shown as their low
+  // 32 bits.
   const std::pair<std::u16string, const char*> cases[] = {
       {FormatSize(0), "0 байт"},
       {FormatSize(1024), "1024 байт"},
       {FormatSize(1025), "1.00 КБ"},
       {FormatSize(1029), "1.00 КБ"},
-      {FormatSize(1034), "1.01 КБ"},
       {FormatSize(1152), "1.13 КБ"},
-      {FormatSize(1664), "1.63 КБ"},
-      {FormatSize(2432), "2.38 КБ"},
       {FormatSize(2047), "2.00 КБ"},
       {FormatSize(1048576), "1024.00 КБ"},
       {FormatSize(1048577), "1.00 МБ"},
-      {FormatSize(123456789), "117.74 МБ"},
-      {FormatSize(1073741824), "1024.00 МБ"},
       {FormatSize(1073741825), "1024.00 МБ"},
       {FormatSize(1073741824LL + 65536), "1.00 ГБ"},
-      {FormatSize(4509715660LL), "4.20 ГБ"},
-      {FormatSize(5497558138880LL), "5120.00 ГБ"},
       {FormatSize(INT64_MAX), "8589934592.00 ГБ"},
       {FormatSize(static_cast<int64_t>(0x8000000100000005ull)), "5 байт"},
       {FormatEntryLine(u"readme.txt", 1536, 512),

@@ -17,21 +17,15 @@ namespace {
 
 using testing::FromHex;
 
-// Sums chained from a previous one; the frames below hold sums from 0.
+// Sums chained from a previous one ("abc" after "abc" in the second); the frames below hold sums
+// from 0.
 TEST(ChunkSum, ChainsFromThePreviousSum) {
-  const struct {
-    uint32_t previous;
-    std::string bytes;
-    uint32_t expected;
-  } cases[] = {
-      {0x49ED3E86u, "c", 0xF27564E7u},
-      {0x12345678u, "", 0xEDCBA987u},
-      {0xBC7DDB53u, "abc", 0x7A02F4B1u},  // "abc" after "abc"
+  const auto sum = [](uint32_t previous, std::string_view bytes) {
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+    return ChunkSumUpdate(previous, data, int32_t(bytes.size()));
   };
-  for (const auto& c : cases) {
-    const auto* data = reinterpret_cast<const uint8_t*>(c.bytes.data());
-    EXPECT_EQ(ChunkSumUpdate(c.previous, data, int32_t(c.bytes.size())), c.expected) << c.bytes;
-  }
+  EXPECT_EQ(sum(0x49ED3E86u, "c"), 0xF27564E7u);
+  EXPECT_EQ(sum(0xBC7DDB53u, "abc"), 0x7A02F4B1u);
 }
 
 // The same bytes from CryptoAPI (Windows build) and OpenSSL (elsewhere).
@@ -130,7 +124,6 @@ TEST(DecodeChunk, DecodesAFrameOrGivesItsText) {
       {"encrypted, 13 zeros and 070303", "10000000 722f39a1a66c018ca84f56c954774692 00000000",
        u"pw", 0, 24, "", text::kDecryptFailed},
       {"encrypted, not whole blocks", kAbc, u"pw", 0, 19, "", text::kDecryptFailed},
-      {"encrypted, not whole blocks nor last", kAbc, u"pw", 0, 100, "", text::kDecryptFailed},
       {"encrypted, empty", "00000000 ffffffff", u"pw", 0, 8, "", text::kDecryptFailed},
   };
   for (const auto& c : cases) {

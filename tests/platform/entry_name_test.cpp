@@ -11,9 +11,7 @@ namespace {
 TEST(IsSafeEntryName, RefusesEveryWayOut) {
   // "\rooted.txt" is joined under the folder; marks reorder nothing that follows them; the rest
   // of the first list are the neighbours of refused names.
-  const char16_t* const safe[] = {u"file.txt",
-                                  u"a\\b\\c.txt",
-                                  u"\\rooted.txt",
+  const char16_t* const safe[] = {u"\\rooted.txt",
                                   u"",
                                   u"..name\\x..",
                                   u"a.\\b .txt",
@@ -31,7 +29,6 @@ TEST(IsSafeEntryName, RefusesEveryWayOut) {
                                     u"a\\..",
                                     u"C:x",
                                     u"file.txt:stream",
-                                    u"/etc/passwd",
                                     u"a/b",
                                     u"invoice\u202Efdp.exe",
                                     u"\u202A\u202B\u202C\u202Dx",
@@ -54,11 +51,9 @@ TEST(WindowsEntryPath, TrimsTrailingDotsAndSpacesFromEveryLevel) {
       {u"report.txt.", u"C:\\d\\report.txt"},
       {u"docs \\a.txt", u"C:\\d\\docs\\a.txt"},
       {u"z..\\h.txt", u"C:\\d\\z\\h.txt"},
-      {u"w \\v \\u.txt", u"C:\\d\\w\\v\\u.txt"},
       {u"a. . .\\b .. ", u"C:\\d\\a\\b"},
       {u"...\\x", u"C:\\d\\\\x"},  // refused by IsSafeEntryName before it is joined
       {u" lead.\\.hidden", u"C:\\d\\ lead\\.hidden"},
-      {u"a.b\\c d", u"C:\\d\\a.b\\c d"},
       {u"\\rooted.", u"C:\\d\\\\rooted"},
       {u"", u"C:\\d\\"},
   };

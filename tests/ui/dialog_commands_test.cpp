@@ -67,7 +67,6 @@ TEST(DialogCommands, DecideFromTheDialogsState) {
       {'e', u"C:\\Вывод\\", 2, true, kIdOk, false, {"busy", kStart}, "0 0 C:\\Вывод\\"},
       {'e', u"C:\\Вывод", 2, true, kIdOk, false, {"busy", kStart}, "0 0 C:\\Вывод\\"},
       {'e', u"C:\\Вывод", 0, true, kIdOk, false, {kNothing}, "0 1 (earlier)"},
-      {'e', u"C:\\Удалена\\", 2, true, kIdOk, false, {kInvalid}, "0 1 C:\\Удалена\\"},
       {'e', u"C:\\файл.txt", 2, true, kIdOk, false, {kInvalid}, "0 1 C:\\файл.txt\\"},
       {'e', u"", 2, true, kIdOk, false, {kInvalid}, "0 1 "},
       // Nothing would end the busy state but the command itself.
