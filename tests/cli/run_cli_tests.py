@@ -343,7 +343,7 @@ def test_cross(linux, windows, box):
 
 def main():
     parser = argparse.ArgumentParser()
-    for option in ("--ozr", "--wine", "--unpacker"):
+    for option in ("--ozr", "--wine"):
         parser.add_argument(option)
     parser.add_argument("--cross", nargs=2, metavar=("LINUX_OZR", "WINDOWS_OZR"))
     o = parser.parse_args()
