@@ -145,10 +145,11 @@ std::optional<uint64_t> VolumeOf(HANDLE h, VolumeQuery query) {
 }
 
 // The path of an open file or folder on its volume as the system resolved it (junctions and links
-// followed); nothing when the system cannot tell.
-std::optional<std::wstring> ResolvedPath(HANDLE h) {
+// followed); nothing when the system cannot tell. `buffer` is scratch space, kept by the caller
+// so that a file's check allocates nothing.
+std::optional<std::wstring> ResolvedPath(HANDLE h, std::vector<uint8_t>& buffer) {
   // A path on a volume is at most 32767 units long.
-  std::vector<uint8_t> buffer(sizeof(FILE_NAME_INFO) + 32768 * sizeof(wchar_t));
+  buffer.resize(sizeof(FILE_NAME_INFO) + 32768 * sizeof(wchar_t));
   auto* name = reinterpret_cast<FILE_NAME_INFO*>(buffer.data());
   if (!GetFileInformationByHandleEx(h, FileNameInfo, name, static_cast<DWORD>(buffer.size())))
     return std::nullopt;
@@ -183,7 +184,7 @@ class Confinement {
  public:
   // Whether the open file `file`, made in the folder named `folder`, lies inside `within`.
   Made HoldsFile(const std::u16string& within, HANDLE file, const std::u16string& folder) {
-    std::optional<std::wstring> path = ResolvedPath(file);
+    std::optional<std::wstring> path = ResolvedPath(file, names_);
     if (path) path->resize(std::min(path->size(), path->rfind(L'\\')));
     return Holds(within, file, path, folder);
   }
@@ -192,7 +193,7 @@ class Confinement {
   Made HoldsFolder(const std::u16string& within, const std::u16string& folder) {
     const Handle opened = OpenFolder(Extended(folder));
     if (opened.get() == INVALID_HANDLE_VALUE) return Made::kFailed;
-    return Holds(within, opened.get(), ResolvedPath(opened.get()), folder);
+    return Holds(within, opened.get(), ResolvedPath(opened.get(), names_), folder);
   }
 
  private:
@@ -233,7 +234,7 @@ class Confinement {
     root_.reset();
     checked_.clear();
     const Handle opened = OpenFolder(Extended(within));
-    const std::optional<std::wstring> path = ResolvedPath(opened.get());
+    const std::optional<std::wstring> path = ResolvedPath(opened.get(), names_);
     if (opened.get() == INVALID_HANDLE_VALUE || !path) return false;
     for (const VolumeQuery query : {VolumeQuery::kFileId, VolumeQuery::kVolumeSerial}) {
       if (const std::optional<uint64_t> volume = VolumeOf(opened.get(), query)) {
@@ -246,6 +247,7 @@ class Confinement {
 
   std::optional<Root> root_;
   std::map<std::u16string, std::wstring> checked_;  // folder as named -> its resolved path
+  std::vector<uint8_t> names_;                      // scratch space of ResolvedPath
 };
 
 // A file being written, marked for deletion until its commit, so that a process that dies leaves
